@@ -7,4 +7,6 @@ double orbitStepDeg = 5.0;
 EyePosition eyePos = {0.0, 0.0, 5.0};
 float animPhase = 0.6f;
 
-double degToRad(const double& degrees) { return degrees * AppPi / 180.0; }
+double degToRad(const double& degrees) {
+    return degrees * AppPi / 180.0;
+}

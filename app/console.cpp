@@ -1,0 +1,100 @@
+#include "app/console.h"
+
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+
+#include "app/globals.h"
+
+const char* const MenuText = "\nEnter choice \n1. Ferguson Patches\n2. My Patch\n";
+const char* const ComputingText = "\n Computing Data............................\n";
+
+void showText(const char* text) {
+    std::fputs(text, stdout);
+    std::fflush(stdout);
+}
+
+namespace {
+
+// The terminal mode to restore, also from a signal handler.
+termios savedMode;
+volatile std::sig_atomic_t terminalChanged = 0;
+
+constexpr int RestoringSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+struct sigaction previousActions[sizeof RestoringSignals / sizeof RestoringSignals[0]];
+
+void restoreTerminal() {
+    if (terminalChanged) {
+        tcsetattr(STDIN_FILENO, TCSANOW, &savedMode);
+        terminalChanged = 0;
+    }
+}
+
+// Restores the terminal, then lets the signal end the program as it would
+// have without us.
+void restoreAndReraise(int signal) {
+    restoreTerminal();
+    struct sigaction defaultAction = {};
+    defaultAction.sa_handler = SIG_DFL;
+    sigemptyset(&defaultAction.sa_mask);
+    sigaction(signal, &defaultAction, nullptr);
+    raise(signal);
+}
+
+void installRestoringHandlers() {
+    struct sigaction action = {};
+    action.sa_handler = restoreAndReraise;
+    sigemptyset(&action.sa_mask);
+    for (std::size_t n = 0; n < sizeof RestoringSignals / sizeof RestoringSignals[0]; ++n) {
+        sigaction(RestoringSignals[n], &action, &previousActions[n]);
+    }
+}
+
+void removeRestoringHandlers() {
+    for (std::size_t n = 0; n < sizeof RestoringSignals / sizeof RestoringSignals[0]; ++n) {
+        sigaction(RestoringSignals[n], &previousActions[n], nullptr);
+    }
+}
+
+int readOneByte() {
+    unsigned char byte = 0;
+    ssize_t got = 0;
+    do {
+        got = read(STDIN_FILENO, &byte, 1);
+    } while (got < 0 && errno == EINTR);
+    return got == 1 ? byte : -1;
+}
+
+}  // namespace
+
+int readMenuKey() {
+    if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &savedMode) != 0) {
+        return readOneByte();
+    }
+    termios keyMode = savedMode;
+    // Only line editing and echo go; signals stay so that Ctrl-C interrupts.
+    keyMode.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+    keyMode.c_cc[VMIN] = 1;
+    keyMode.c_cc[VTIME] = 0;
+
+    installRestoringHandlers();
+    terminalChanged = 1;
+    // TCSANOW, not TCSAFLUSH: keys typed ahead are the user's answer.
+    if (tcsetattr(STDIN_FILENO, TCSANOW, &keyMode) != 0) {
+        terminalChanged = 0;
+    }
+    const int key = readOneByte();
+    restoreTerminal();
+    removeRestoringHandlers();
+    return key;
+}
+
+void applyMenuChoice(int key) {
+    patchMode = key == '1' ? 0 : 1;
+    orbitStepDeg = 10.0;
+    curveStepDeg = 4;
+    sectionStepDeg = patchMode == 0 ? 72 : 8;
+}

@@ -1,0 +1,63 @@
+# Shared helpers of the project scripts: package installation and quiet steps.
+# Sourced, not run.
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+
+# Debian packages the project needs, by purpose.
+BUILD_PACKAGES=(g++ make cmake pkg-config libgtest-dev libgmock-dev
+    libgl1-mesa-dev libglu1-mesa-dev freeglut3-dev)
+WINDOW_PACKAGES=(xvfb xauth xdotool x11-utils imagemagick libgl1-mesa-dri python3)
+BENCH_PACKAGES=(libbenchmark-dev)
+
+die() {
+    echo "error: $*" >&2
+    exit 1
+}
+
+# Installs whichever of the given packages are missing; silent when none is.
+ensure_packages() {
+    local missing=()
+    local pkg
+    for pkg in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$pkg")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        die "missing Debian packages: ${missing[*]} (run as root, or install them with apt-get)"
+    fi
+    echo "installing: ${missing[*]}"
+    local log
+    log="$(mktemp)"
+    if ! { apt-get update -qq && DEBIAN_FRONTEND=noninteractive \
+        apt-get install -y -qq --no-install-recommends "${missing[@]}"; } >"$log" 2>&1; then
+        cat "$log" >&2
+        rm -f "$log"
+        die "apt-get could not install: ${missing[*]}"
+    fi
+    rm -f "$log"
+}
+
+# Runs a command with its output kept in a log that is shown only on failure.
+quietly() {
+    local what="$1"
+    shift
+    local log
+    log="$(mktemp)"
+    if ! "$@" >"$log" 2>&1; then
+        cat "$log" >&2
+        rm -f "$log"
+        die "$what failed"
+    fi
+    rm -f "$log"
+}
+
+# Configures and builds the tree in the given build folder with the given
+# extra CMake options.
+configure_and_build() {
+    local dir="$1"
+    shift
+    quietly "configuring" cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+    quietly "building" cmake --build "$dir" -j "$(nproc)"
+}
