@@ -97,9 +97,13 @@ std::istream& Line3::read(std::istream& in) {
     return in;
 }
 
-std::ostream& operator<<(std::ostream& out, const Line3& line) { return line.print(out); }
+std::ostream& operator<<(std::ostream& out, const Line3& line) {
+    return line.print(out);
+}
 
-std::istream& operator>>(std::istream& in, Line3& line) { return line.read(in); }
+std::istream& operator>>(std::istream& in, Line3& line) {
+    return line.read(in);
+}
 
 Vector3::Vector3(const Line3& a, const Line3& b) {
     Vector3 p;

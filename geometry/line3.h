@@ -9,7 +9,7 @@
 constexpr double ParallelTolerance = 0.001;
 
 class Line3 {
-public:
+  public:
     // Both fields the zero Plain vector: not a valid line.
     Line3() = default;
     // p is the base point. A Unit q is the direction, taken unchanged;
@@ -37,7 +37,7 @@ public:
     // the numbers are stored, the direction is not normalised.
     std::istream& read(std::istream& in);
 
-private:
+  private:
     Vector3 P;
     Vector3 V;
 };

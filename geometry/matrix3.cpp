@@ -145,6 +145,10 @@ Matrix3& inverse(const Matrix3& m, Matrix3& out) {
     return out = adj;
 }
 
-std::ostream& operator<<(std::ostream& out, const Matrix3& m) { return m.print(out); }
+std::ostream& operator<<(std::ostream& out, const Matrix3& m) {
+    return m.print(out);
+}
 
-std::istream& operator>>(std::istream& in, Matrix3& m) { return m.read(in); }
+std::istream& operator>>(std::istream& in, Matrix3& m) {
+    return m.read(in);
+}

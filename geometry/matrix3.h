@@ -12,7 +12,7 @@ constexpr double SingularTolerance = 0.001;
 constexpr double AxisPi = 3.14159;
 
 class Matrix3 {
-public:
+  public:
     // The identity.
     Matrix3() : m{1, 0, 0, 0, 1, 0, 0, 0, 1} {}
     // Nine values, row by row.
@@ -45,7 +45,7 @@ public:
     // character. A number that fails to read leaves its entry unchanged.
     std::istream& read(std::istream& in);
 
-private:
+  private:
     double m[9];
 };
 

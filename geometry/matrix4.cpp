@@ -1,6 +1,8 @@
 #include "geometry/matrix4.h"
 
-double HPoint::dot(const HPoint& b) const { return ::dot(*this, b); }
+double HPoint::dot(const HPoint& b) const {
+    return ::dot(*this, b);
+}
 
 HPoint& add(const HPoint& a, const HPoint& b, HPoint& out) {
     if (!a.isValid() || !b.isValid()) {

@@ -28,7 +28,7 @@ HPoint& scale(const HPoint& a, const double& s, HPoint& out);
 double dot(const HPoint& a, const HPoint& b);
 
 class Matrix4 {
-public:
+  public:
     // The identity.
     constexpr Matrix4() : m{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1} {}
     // Sixteen values, row by row.
@@ -46,7 +46,7 @@ public:
     // The product this * b; never writes an operand.
     Matrix4 operator*(const Matrix4& b) const;
 
-private:
+  private:
     double m[16];
 };
 

@@ -21,7 +21,9 @@ double Vector3::dot(const Vector3& b) const {
     return x_ * b.x_ + y_ * b.y_ + z_ * b.z_;
 }
 
-double Vector3::distanceTo(const Vector3& b) const { return (*this - b).length(); }
+double Vector3::distanceTo(const Vector3& b) const {
+    return (*this - b).length();
+}
 
 Vector3& Vector3::normalize() {
     if (!isPlain()) {
@@ -161,13 +163,19 @@ Vector3& negate(const Vector3& v, Vector3& out) {
     return out;
 }
 
-double dot(const Vector3& a, const Vector3& b) { return a.dot(b); }
+double dot(const Vector3& a, const Vector3& b) {
+    return a.dot(b);
+}
 
 Vector3 unit(const Vector3& v) {
     Vector3 copy = v;
     return copy.normalize();
 }
 
-std::ostream& operator<<(std::ostream& out, const Vector3& v) { return v.print(out); }
+std::ostream& operator<<(std::ostream& out, const Vector3& v) {
+    return v.print(out);
+}
 
-std::istream& operator>>(std::istream& in, Vector3& v) { return v.read(in); }
+std::istream& operator>>(std::istream& in, Vector3& v) {
+    return v.read(in);
+}

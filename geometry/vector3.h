@@ -14,7 +14,7 @@ enum VectorKind : std::int32_t { Invalid = 0, Plain = 1, Unit = 2 };
 constexpr double MinUnitLength = 0.001;
 
 class Vector3 {
-public:
+  public:
     // (0, 0, 0) of kind Plain: also the fallback of every failed operation.
     Vector3() = default;
     Vector3(double x, double y, double z) : x_(x), y_(y), z_(z), kind_(Plain) {}
@@ -53,7 +53,7 @@ public:
     // component unchanged and the failure in the stream.
     std::istream& read(std::istream& in);
 
-private:
+  private:
     friend Vector3& add(const Vector3&, const Vector3&, Vector3&);
     friend Vector3& subtract(const Vector3&, const Vector3&, Vector3&);
     friend Vector3& cross(const Vector3&, const Vector3&, Vector3&);
@@ -66,7 +66,9 @@ private:
     std::int32_t kind_ = Plain;
 };
 
-inline double sqr(double d) { return d * d; }
+inline double sqr(double d) {
+    return d * d;
+}
 
 // Primitives write into out and return it. An Invalid operand gives the zero
 // Plain vector. out may be an operand, also for cross.

@@ -1,7 +1,7 @@
 #include "surface/ferguson.h"
 
-constexpr Matrix4 fergusonBasis(1, 0, 0, 0,  //
-                                0, 0, 1, 0,  //
+constexpr Matrix4 fergusonBasis(1, 0, 0, 0,     //
+                                0, 0, 1, 0,     //
                                 -3, 3, -2, -1,  //
                                 2, -2, 1, 1);
 constexpr Matrix4 fergusonBasisT(1, 0, -3, 2,  //
@@ -26,10 +26,12 @@ Matrix4 geometryMatrix(int i, int j, double SurfaceSample::*field) {
     const auto U = [field](int r, int c) { return tangentU[r][c].*field; };
     const auto W = [field](int r, int c) { return tangentW[r][c].*field; };
     const auto T = [field](int r, int c) { return twists[r][c].*field; };
-    return Matrix4(P(i, j), P(i, j + 1), W(i, j), W(i, j + 1),              //
+    return Matrix4(P(i, j), P(i, j + 1), W(i, j), W(i, j + 1),                  //
                    P(i + 1, j), P(i + 1, j + 1), W(i + 1, j), W(i + 1, j + 1),  //
-                   U(i, j), U(i, j + 1), T(i, j), T(i, j + 1),              //
+                   U(i, j), U(i, j + 1), T(i, j), T(i, j + 1),                  //
                    U(i + 1, j), U(i + 1, j + 1), T(i + 1, j), T(i + 1, j + 1));
 }
 
-Matrix4 coefficientMatrix(const Matrix4& G) { return (fergusonBasis * G) * fergusonBasisT; }
+Matrix4 coefficientMatrix(const Matrix4& G) {
+    return (fergusonBasis * G) * fergusonBasisT;
+}

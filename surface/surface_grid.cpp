@@ -14,7 +14,9 @@ double sectionParams[MaxGridRows];
 int lastRow;
 int lastCol;
 
-Vector3 toDisplayAxes(const SurfaceSample& s) { return Vector3(s.y, s.z, s.x); }
+Vector3 toDisplayAxes(const SurfaceSample& s) {
+    return Vector3(s.y, s.z, s.x);
+}
 
 void solveSplineSlopes(int n, const double* knots, const double* values, double* slopes,
                        double startTerm, double endTerm) {
@@ -55,7 +57,9 @@ namespace {
 using Field = double SurfaceSample::*;
 constexpr Field PositionFields[] = {&SurfaceSample::x, &SurfaceSample::y, &SurfaceSample::z};
 
-double stepToRad(int degrees) { return degToRad(static_cast<double>(degrees)); }
+double stepToRad(int degrees) {
+    return degToRad(static_cast<double>(degrees));
+}
 
 // Fills rows and columns of the tube; leaves lastRow and lastCol one past the
 // last filled index.
