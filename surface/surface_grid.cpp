@@ -14,6 +14,13 @@ double sectionParams[MaxGridRows];
 int lastRow;
 int lastCol;
 
+namespace {
+unsigned generation = 0;
+}
+
+void markGridChanged() { ++generation; }
+unsigned gridGeneration() { return generation; }
+
 Vector3 toDisplayAxes(const SurfaceSample& s) {
     return Vector3(s.y, s.z, s.x);
 }
@@ -182,4 +189,5 @@ void sampleSurface() {
     positionTwists();
     // The facing channel, its derivatives and its twist, for the current eye.
     recomputeFacing();
+    markGridChanged();
 }

@@ -36,6 +36,12 @@ extern int lastCol;
 // grid fits its capacity.
 void sampleSurface();
 
+// Positions and their derivatives change only through sampleSurface, or
+// through code that writes the grids and then calls markGridChanged. Caches of
+// values derived from positions refill when the generation moves on.
+void markGridChanged();
+unsigned gridGeneration();
+
 // Slopes k_0..k_n of the C2 cubic spline through (knots[i], values[i]), with
 // half the second derivative at the ends prescribed by startTerm and
 // endTerm (zero: the natural spline). Needs 1 <= n < MaxSplineKnots and
