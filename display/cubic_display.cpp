@@ -8,6 +8,10 @@
 #include "geometry/vector3.h"
 #include "surface/surface_grid.h"
 
+// The surface never moves, so the strip vertices and the normals that shade
+// them are computed once per sampling, each edge curve once; a frame only
+// takes the cosines with the eye direction and sends the calls. The values
+// are those of the straightforward per-frame computation, to the last bit.
 namespace {
 
 struct Point {
@@ -22,6 +26,24 @@ Vector3 display(const Point& p) {
 Vector3 display(const SurfaceSample& p) {
     return Vector3(p.y, p.z, p.x);
 }
+
+// Stations 0, 0.2, ... while not past 1, stepped as a user of the strip
+// would: six, the last exactly 1.
+constexpr int MaxStations = 8;
+struct Stations {
+    double t[MaxStations];
+    int count;
+};
+
+Stations makeStations() {
+    Stations s{};
+    for (double t = 0.0; t <= 1.0 && s.count < MaxStations; t = t + StripStep) {
+        s.t[s.count++] = t;
+    }
+    return s;
+}
+
+const Stations stations = makeStations();
 
 // Edge curve of column k from row i (t = 0) to row i + 1 (t = 1), with the
 // slopes per radian scaled to one grid step.
@@ -40,14 +62,60 @@ Point edgePoint(int i, int k, double t) {
                  h00 * p0.z + h01 * p1.z + h10 * du * d0.z + h11 * du * d1.z};
 }
 
-void setStripColour(double cellShade) {
-    const double green = (0.9 - animPhase) * cellShade + 0.2;
-    const double blue = animPhase * cellShade + 0.2;
-    glColor3f(0.0f, static_cast<GLfloat>(green), static_cast<GLfloat>(blue));
+// One strip: its vertices as sent (left, right per station) and the unit
+// normal that shades each station.
+struct Strip {
+    GLfloat vertex[2 * MaxStations][3];
+    double normal[MaxStations][3];
+};
+
+Strip strips[(MaxGridRows - 1) * (MaxGridCols - 1)];
+bool stripsFilled = false;
+unsigned stripsGeneration = 0;
+
+void storeVertex(const Point& p, GLfloat* out) {
+    out[0] = static_cast<GLfloat>(p.y);
+    out[1] = static_cast<GLfloat>(p.z);
+    out[2] = static_cast<GLfloat>(p.x);
 }
 
-void sendVertex(const Point& p) {
-    glVertex3f(static_cast<GLfloat>(p.y), static_cast<GLfloat>(p.z), static_cast<GLfloat>(p.x));
+void storeNormal(const Vector3& n, double* out) {
+    out[0] = n.getX();
+    out[1] = n.getY();
+    out[2] = n.getZ();
+}
+
+void buildStrips() {
+    Point edge[MaxGridCols][MaxStations];
+    for (int i = 0; i < lastRow; ++i) {
+        for (int k = 0; k <= lastCol; ++k) {
+            for (int s = 0; s < stations.count; ++s) {
+                edge[k][s] = edgePoint(i, k, stations.t[s]);
+            }
+        }
+        for (int j = 0; j < lastCol; ++j) {
+            Strip& strip = strips[i * lastCol + j];
+            const Vector3 a = display(surfacePoints[i][j]);
+            const Vector3 b = display(surfacePoints[i + 1][j]);
+            const Vector3 c = display(surfacePoints[i][j + 1]);
+            Vector3 n = unit((b - a).cross(c - a));
+            for (int s = 0; s < stations.count; ++s) {
+                const Point& left = edge[j][s];
+                const Point& right = edge[j + 1][s];
+                if (stations.t[s] != 0.0) {
+                    // The strip's own normal replaces the corner normal.
+                    const Vector3 e1 = unit(display(left) - display(right));
+                    const Vector3 e2 = unit(display(left) - a);
+                    n = unit(e1.cross(e2));
+                }
+                storeNormal(n, strip.normal[s]);
+                storeVertex(left, strip.vertex[2 * s]);
+                storeVertex(right, strip.vertex[2 * s + 1]);
+            }
+        }
+    }
+    stripsFilled = true;
+    stripsGeneration = gridGeneration();
 }
 
 }  // namespace
@@ -59,29 +127,31 @@ void displayCubic() {
     glLoadIdentity();
     gluLookAt(eyePos.x, eyePos.y, eyePos.z, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
 
-    for (int i = 0; i < lastRow; ++i) {
-        for (int j = 0; j < lastCol; ++j) {
-            const Vector3 a = display(surfacePoints[i][j]);
-            const Vector3 b = display(surfacePoints[i + 1][j]);
-            const Vector3 c = display(surfacePoints[i][j + 1]);
-            double cellShade = unit(eye).dot(unit((b - a).cross(c - a)));
-
-            glBegin(GL_QUAD_STRIP);
-            for (double t = 0.0; t <= 1.0; t = t + StripStep) {
-                const Point left = edgePoint(i, j, t);
-                const Point right = edgePoint(i, j + 1, t);
-                if (t != 0.0) {
-                    // The strip's own normal replaces the corner normal.
-                    const Vector3 e1 = unit(display(left) - display(right));
-                    const Vector3 e2 = unit(display(left) - a);
-                    cellShade = unit(eye).dot(unit(e1.cross(e2)));
-                }
-                setStripColour(cellShade);
-                sendVertex(left);
-                sendVertex(right);
-            }
-            glEnd();
+    if (!stripsFilled || stripsGeneration != gridGeneration()) {
+        buildStrips();
+    }
+    // The cosine is unit(eye).dot(normal), summed in the order of Vector3::dot.
+    const Vector3 towardsEye = unit(eye);
+    const double ex = towardsEye.getX();
+    const double ey = towardsEye.getY();
+    const double ez = towardsEye.getZ();
+    const double greenScale = 0.9 - animPhase;
+    const double blueScale = animPhase;
+    const int count = lastRow * lastCol;
+    for (int n = 0; n < count; ++n) {
+        const Strip& strip = strips[n];
+        glBegin(GL_QUAD_STRIP);
+        for (int s = 0; s < stations.count; ++s) {
+            const double* normal = strip.normal[s];
+            const double cellShade = ex * normal[0] + ey * normal[1] + ez * normal[2];
+            glColor3f(0.0f, static_cast<GLfloat>(greenScale * cellShade + 0.2),
+                      static_cast<GLfloat>(blueScale * cellShade + 0.2));
+            const GLfloat* left = strip.vertex[2 * s];
+            const GLfloat* right = strip.vertex[2 * s + 1];
+            glVertex3f(left[0], left[1], left[2]);
+            glVertex3f(right[0], right[1], right[2]);
         }
+        glEnd();
     }
     glutSwapBuffers();
 }

@@ -48,23 +48,174 @@ void drawPatch(double u0, double u1, double w0, double w1, const Matrix4& Cx, co
     glEnd();
 }
 
+// displayFerguson draws exactly what drawPatch would for every cell, but the
+// surface never moves: only the facing channel changes with the eye. So the
+// tessellated corner positions are evaluated once per sampling and kept, each
+// corner once instead of once per cell that shares it, and per frame only the
+// facing patch is evaluated, at the cell centres, with its power-basis rows
+// shared along each row of cells. Every value goes through the same
+// operations as in drawPatch, so the calls are identical to the last bit.
+namespace {
+
+constexpr int CellsPerSide = 1 << PatchSubdivisionDepth;
+constexpr int CornersPerSide = CellsPerSide + 1;
+constexpr int CellsPerPatch = CellsPerSide * CellsPerSide;
+// Enough for the Ferguson grid (900 patches); a larger grid evaluates the
+// patches beyond this every frame.
+constexpr int MaxCachedPatches = 1024;
+
+// The parameters that drawPatch's subdivision of [0, PatchExtent] produces,
+// the same along u and w, and the order in which it visits the leaf cells.
+struct Tessellation {
+    double corner[CornersPerSide];
+    double centre[CellsPerSide];
+    double centreSquared[CellsPerSide];
+    double centreCubed[CellsPerSide];
+    unsigned char leafU[CellsPerPatch];
+    unsigned char leafW[CellsPerPatch];
+};
+
+void subdivide(Tessellation& t, int lo, int hi) {
+    if (hi - lo < 2) {
+        return;
+    }
+    const int mid = (lo + hi) / 2;
+    t.corner[mid] = (t.corner[lo] + t.corner[hi]) / 2;
+    subdivide(t, lo, mid);
+    subdivide(t, mid, hi);
+}
+
+void orderLeaves(Tessellation& t, int& next, int u0, int w0, int size) {
+    if (size == 1) {
+        t.leafU[next] = static_cast<unsigned char>(u0);
+        t.leafW[next] = static_cast<unsigned char>(w0);
+        ++next;
+        return;
+    }
+    const int half = size / 2;
+    orderLeaves(t, next, u0, w0, half);
+    orderLeaves(t, next, u0 + half, w0, half);
+    orderLeaves(t, next, u0, w0 + half, half);
+    orderLeaves(t, next, u0 + half, w0 + half, half);
+}
+
+Tessellation makeTessellation() {
+    Tessellation t{};
+    t.corner[0] = 0.0;
+    t.corner[CellsPerSide] = PatchExtent;
+    subdivide(t, 0, CellsPerSide);
+    for (int k = 0; k < CellsPerSide; ++k) {
+        const double c = (t.corner[k] + t.corner[k + 1]) / 2;
+        t.centre[k] = c;
+        t.centreSquared[k] = c * c;
+        t.centreCubed[k] = t.centreSquared[k] * c;
+    }
+    int next = 0;
+    orderLeaves(t, next, 0, 0, CellsPerSide);
+    return t;
+}
+
+const Tessellation tessellation = makeTessellation();
+
+// Corner vertices of one patch in display axes, as sent to GL.
+struct PatchCorners {
+    GLfloat vertex[CornersPerSide][CornersPerSide][3];
+};
+
+PatchCorners cornerCache[MaxCachedPatches];
+bool cacheFilled = false;
+unsigned cachedGeneration = 0;
+
+void evaluateCorners(int i, int j, PatchCorners& out) {
+    const Matrix4 cx = coefficientMatrix(geometryMatrix(i, j, &SurfaceSample::x));
+    const Matrix4 cy = coefficientMatrix(geometryMatrix(i, j, &SurfaceSample::y));
+    const Matrix4 cz = coefficientMatrix(geometryMatrix(i, j, &SurfaceSample::z));
+    for (int ku = 0; ku < CornersPerSide; ++ku) {
+        for (int kw = 0; kw < CornersPerSide; ++kw) {
+            const double u = tessellation.corner[ku];
+            const double w = tessellation.corner[kw];
+            GLfloat* v = out.vertex[ku][kw];
+            v[0] = static_cast<GLfloat>(evalPatch(u, w, cy));
+            v[1] = static_cast<GLfloat>(evalPatch(u, w, cz));
+            v[2] = static_cast<GLfloat>(evalPatch(u, w, cx));
+        }
+    }
+}
+
+int cachedPatchCount() {
+    const int patches = lastRow * lastCol;
+    return patches < MaxCachedPatches ? patches : MaxCachedPatches;
+}
+
+void refreshCornerCache() {
+    if (cacheFilled && cachedGeneration == gridGeneration()) {
+        return;
+    }
+    const int cached = cachedPatchCount();
+    for (int n = 0; n < cached; ++n) {
+        evaluateCorners(n / lastCol, n % lastCol, cornerCache[n]);
+    }
+    cacheFilled = true;
+    cachedGeneration = gridGeneration();
+}
+
+void drawTessellatedPatch(const PatchCorners& corners, const Matrix4& cf) {
+    // Rows of the facing patch at each centre u, as evalPatch forms them.
+    double row[CellsPerSide][4];
+    for (int ku = 0; ku < CellsPerSide; ++ku) {
+        const double u = tessellation.centre[ku];
+        const double u2 = tessellation.centreSquared[ku];
+        const double u3 = tessellation.centreCubed[ku];
+        for (int k = 0; k < 4; ++k) {
+            row[ku][k] = cf.get(0, k) + cf.get(1, k) * u + cf.get(2, k) * u2 + cf.get(3, k) * u3;
+        }
+    }
+    for (int n = 0; n < CellsPerPatch; ++n) {
+        const int ku = tessellation.leafU[n];
+        const int kw = tessellation.leafW[n];
+        const double* a = row[ku];
+        const double s = a[0] * 1.0 + a[1] * tessellation.centre[kw] +
+                         a[2] * tessellation.centreSquared[kw] +
+                         a[3] * tessellation.centreCubed[kw];
+        if (!(s >= FacingThreshold)) {
+            continue;
+        }
+        glColor3f(0.0f, 0.0f, static_cast<GLfloat>(0.8 * s + 0.2));
+        glBegin(GL_POLYGON);
+        const GLfloat* v = corners.vertex[ku][kw];
+        glVertex3f(v[0], v[1], v[2]);
+        v = corners.vertex[ku][kw + 1];
+        glVertex3f(v[0], v[1], v[2]);
+        v = corners.vertex[ku + 1][kw + 1];
+        glVertex3f(v[0], v[1], v[2]);
+        v = corners.vertex[ku + 1][kw];
+        glVertex3f(v[0], v[1], v[2]);
+        glEnd();
+    }
+}
+
+}  // namespace
+
 void displayFerguson() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     gluLookAt(eyePos.x, eyePos.y, eyePos.z, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
 
+    refreshCornerCache();
+    const int cached = cachedPatchCount();
+    PatchCorners uncached;
     for (int i = 0; i < lastRow; ++i) {
         for (int j = 0; j < lastCol; ++j) {
-            const Matrix4 gx = geometryMatrix(i, j, &SurfaceSample::x);
-            const Matrix4 gy = geometryMatrix(i, j, &SurfaceSample::y);
-            const Matrix4 gz = geometryMatrix(i, j, &SurfaceSample::z);
-            const Matrix4 gf = geometryMatrix(i, j, &SurfaceSample::facing);
-            const Matrix4 cx = coefficientMatrix(gx);
-            const Matrix4 cy = coefficientMatrix(gy);
-            const Matrix4 cz = coefficientMatrix(gz);
-            const Matrix4 cf = coefficientMatrix(gf);
-            drawPatch(0.0, PatchExtent, 0.0, PatchExtent, cx, cy, cz, cf, 0);
+            const int n = i * lastCol + j;
+            const PatchCorners* corners = &uncached;
+            if (n < cached) {
+                corners = &cornerCache[n];
+            } else {
+                evaluateCorners(i, j, uncached);
+            }
+            const Matrix4 cf = coefficientMatrix(geometryMatrix(i, j, &SurfaceSample::facing));
+            drawTessellatedPatch(*corners, cf);
         }
     }
     glutSwapBuffers();

@@ -1,0 +1,108 @@
+// One benchmark per hot path. Frames are measured against the straightforward
+// algorithms in the same run, so that speed-ups are ratios of one machine.
+
+#include <benchmark/benchmark.h>
+
+#include "app/console.h"
+#include "app/globals.h"
+#include "app/idle.h"
+#include "display/cubic_display.h"
+#include "display/ferguson_display.h"
+#include "gl_recorder.h"
+#include "reference_display.h"
+#include "surface/facing.h"
+#include "surface/ferguson.h"
+#include "surface/surface_grid.h"
+
+namespace {
+
+constexpr int FergusonKey = '1';
+constexpr int CubicKey = '2';
+
+void startUp(int key) {
+    eyePos = {0.0, 0.0, 5.0};
+    animPhase = 0.6f;
+    applyMenuChoice(key);
+    sampleSurface();
+    glrec::reset(glrec::Mode::Count);
+}
+
+void BM_SampleSurface(benchmark::State& state) {
+    applyMenuChoice(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        sampleSurface();
+        benchmark::DoNotOptimize(surfacePoints);
+    }
+    state.SetLabel(state.range(0) == FergusonKey ? "Ferguson grid 181x6" : "cubic grid 181x46");
+}
+BENCHMARK(BM_SampleSurface)->Arg(FergusonKey)->Arg(CubicKey)->Unit(benchmark::kMicrosecond);
+
+void BM_SolveSplineSlopes(benchmark::State& state) {
+    startUp(FergusonKey);
+    double values[MaxGridRows];
+    double slopes[MaxGridRows];
+    for (int i = 0; i <= lastRow; ++i) {
+        values[i] = surfacePoints[i][0].y;
+    }
+    for (auto _ : state) {
+        solveSplineSlopes(lastRow, curveParams, values, slopes, 0.0, 0.0);
+        benchmark::DoNotOptimize(slopes);
+    }
+    state.SetLabel("181 knots");
+}
+BENCHMARK(BM_SolveSplineSlopes);
+
+void BM_RecomputeFacing(benchmark::State& state) {
+    startUp(FergusonKey);
+    for (auto _ : state) {
+        recomputeFacing();
+        benchmark::DoNotOptimize(surfacePoints);
+    }
+}
+BENCHMARK(BM_RecomputeFacing)->Unit(benchmark::kMicrosecond);
+
+void BM_EvalPatch(benchmark::State& state) {
+    startUp(FergusonKey);
+    const Matrix4 c = coefficientMatrix(geometryMatrix(40, 2, &SurfaceSample::y));
+    double u = 0.3;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(evalPatch(u, 0.7, c));
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_EvalPatch);
+
+void frame(benchmark::State& state, int key, void (*display)()) {
+    startUp(key);
+    display();  // positions are prepared once after sampling
+    for (auto _ : state) {
+        display();
+    }
+    state.counters["calls"] = static_cast<double>(glrec::callCount()) /
+                              static_cast<double>(state.iterations() + 1);
+}
+
+void BM_FergusonFrame(benchmark::State& state) { frame(state, FergusonKey, displayFerguson); }
+void BM_FergusonFrameReference(benchmark::State& state) {
+    frame(state, FergusonKey, referenceDisplayFerguson);
+}
+void BM_CubicFrame(benchmark::State& state) { frame(state, CubicKey, displayCubic); }
+void BM_CubicFrameReference(benchmark::State& state) {
+    frame(state, CubicKey, referenceDisplayCubic);
+}
+BENCHMARK(BM_FergusonFrame)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FergusonFrameReference)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CubicFrame)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CubicFrameReference)->Unit(benchmark::kMillisecond);
+
+void BM_FergusonIdleStep(benchmark::State& state) {
+    startUp(FergusonKey);
+    for (auto _ : state) {
+        handleIdle();
+    }
+}
+BENCHMARK(BM_FergusonIdleStep)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
