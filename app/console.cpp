@@ -19,8 +19,10 @@ void showText(const char* text) {
 
 namespace {
 
-// The terminal mode to restore, also from a signal handler.
+// The terminal mode to restore, also from a signal handler, and the key mode
+// to take up again after a stop.
 termios savedMode;
+termios keyMode;
 volatile std::sig_atomic_t terminalChanged = 0;
 
 constexpr int RestoringSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
@@ -44,6 +46,26 @@ void restoreAndReraise(int signal) {
     raise(signal);
 }
 
+struct sigaction previousStopAction;
+
+// Ctrl-Z: the shell gets its terminal back as it was, and the key mode
+// returns when the program is continued.
+void restoreAndStop(int signal) {
+    const bool changed = terminalChanged != 0;
+    restoreTerminal();
+    struct sigaction action = {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal, &action, nullptr);
+    raise(signal);
+    // Continued.
+    action.sa_handler = restoreAndStop;
+    sigaction(signal, &action, nullptr);
+    if (changed && tcsetattr(STDIN_FILENO, TCSANOW, &keyMode) == 0) {
+        terminalChanged = 1;
+    }
+}
+
 void installRestoringHandlers() {
     struct sigaction action = {};
     action.sa_handler = restoreAndReraise;
@@ -51,12 +73,15 @@ void installRestoringHandlers() {
     for (std::size_t n = 0; n < sizeof RestoringSignals / sizeof RestoringSignals[0]; ++n) {
         sigaction(RestoringSignals[n], &action, &previousActions[n]);
     }
+    action.sa_handler = restoreAndStop;
+    sigaction(SIGTSTP, &action, &previousStopAction);
 }
 
 void removeRestoringHandlers() {
     for (std::size_t n = 0; n < sizeof RestoringSignals / sizeof RestoringSignals[0]; ++n) {
         sigaction(RestoringSignals[n], &previousActions[n], nullptr);
     }
+    sigaction(SIGTSTP, &previousStopAction, nullptr);
 }
 
 int readOneByte() {
@@ -74,7 +99,7 @@ int readMenuKey() {
     if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &savedMode) != 0) {
         return readOneByte();
     }
-    termios keyMode = savedMode;
+    keyMode = savedMode;
     // Only line editing and echo go; signals stay so that Ctrl-C interrupts.
     keyMode.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
     keyMode.c_cc[VMIN] = 1;
