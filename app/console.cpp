@@ -57,6 +57,11 @@ void restoreAndStop(int signal) {
     action.sa_handler = SIG_DFL;
     sigemptyset(&action.sa_mask);
     sigaction(signal, &action, nullptr);
+    // The signal is blocked while its handler runs: unblock it to stop now.
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, signal);
+    sigprocmask(SIG_UNBLOCK, &stop, nullptr);
     raise(signal);
     // Continued.
     action.sa_handler = restoreAndStop;
