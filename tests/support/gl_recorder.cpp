@@ -45,12 +45,14 @@ std::size_t countOf(GlOp op) {
 }
 
 namespace {
-void note(GlOp op, std::initializer_list<double> args = {}) {
+// Counts the call; true when its arguments are to be recorded too.
+bool counted(GlOp op) {
     ++total;
     ++counts[static_cast<std::size_t>(op)];
-    if (mode != Mode::Record) {
-        return;
-    }
+    return mode == Mode::Record;
+}
+
+void record(GlOp op, std::initializer_list<double> args = {}) {
     GlCall call{op, static_cast<std::uint8_t>(args.size()), {}};
     std::size_t n = 0;
     for (const double a : args) {
@@ -106,86 +108,135 @@ std::string describe(const GlCall& call) {
     return out.str();
 }
 
-using glrec::note;
+using glrec::counted;
+using glrec::record;
 
 void glClear(GLbitfield mask) {
-    note(GlOp::Clear, {static_cast<double>(mask)});
+    if (counted(GlOp::Clear)) {
+        record(GlOp::Clear, {static_cast<double>(mask)});
+    }
 }
 void glMatrixMode(GLenum mode) {
-    note(GlOp::MatrixMode, {static_cast<double>(mode)});
+    if (counted(GlOp::MatrixMode)) {
+        record(GlOp::MatrixMode, {static_cast<double>(mode)});
+    }
 }
 void glLoadIdentity() {
-    note(GlOp::LoadIdentity);
+    if (counted(GlOp::LoadIdentity)) {
+        record(GlOp::LoadIdentity);
+    }
 }
 void gluLookAt(GLdouble eyeX, GLdouble eyeY, GLdouble eyeZ, GLdouble centerX, GLdouble centerY,
                GLdouble centerZ, GLdouble upX, GLdouble upY, GLdouble upZ) {
-    note(GlOp::LookAt, {eyeX, eyeY, eyeZ, centerX, centerY, centerZ, upX, upY, upZ});
+    if (counted(GlOp::LookAt)) {
+        record(GlOp::LookAt, {eyeX, eyeY, eyeZ, centerX, centerY, centerZ, upX, upY, upZ});
+    }
 }
 void gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble zNear, GLdouble zFar) {
-    note(GlOp::Perspective, {fovy, aspect, zNear, zFar});
+    if (counted(GlOp::Perspective)) {
+        record(GlOp::Perspective, {fovy, aspect, zNear, zFar});
+    }
 }
 void glViewport(GLint x, GLint y, GLsizei width, GLsizei height) {
-    note(GlOp::Viewport, {static_cast<double>(x), static_cast<double>(y),
-                          static_cast<double>(width), static_cast<double>(height)});
+    if (counted(GlOp::Viewport)) {
+        record(GlOp::Viewport, {static_cast<double>(x), static_cast<double>(y),
+                                static_cast<double>(width), static_cast<double>(height)});
+    }
 }
 void glDepthFunc(GLenum func) {
-    note(GlOp::DepthFunc, {static_cast<double>(func)});
+    if (counted(GlOp::DepthFunc)) {
+        record(GlOp::DepthFunc, {static_cast<double>(func)});
+    }
 }
 void glEnable(GLenum cap) {
-    note(GlOp::Enable, {static_cast<double>(cap)});
+    if (counted(GlOp::Enable)) {
+        record(GlOp::Enable, {static_cast<double>(cap)});
+    }
 }
 void glBegin(GLenum mode) {
-    note(GlOp::Begin, {static_cast<double>(mode)});
+    if (counted(GlOp::Begin)) {
+        record(GlOp::Begin, {static_cast<double>(mode)});
+    }
 }
 void glEnd() {
-    note(GlOp::End);
+    if (counted(GlOp::End)) {
+        record(GlOp::End);
+    }
 }
 void glColor3f(GLfloat red, GLfloat green, GLfloat blue) {
-    note(GlOp::Color3f, {red, green, blue});
+    if (counted(GlOp::Color3f)) {
+        record(GlOp::Color3f, {red, green, blue});
+    }
 }
 void glVertex3f(GLfloat x, GLfloat y, GLfloat z) {
-    note(GlOp::Vertex3f, {x, y, z});
+    if (counted(GlOp::Vertex3f)) {
+        record(GlOp::Vertex3f, {x, y, z});
+    }
 }
 
 void glutInit(int* pargc, char** /*argv*/) {
-    note(GlOp::Init, {static_cast<double>(pargc ? *pargc : -1)});
+    if (counted(GlOp::Init)) {
+        record(GlOp::Init, {static_cast<double>(pargc ? *pargc : -1)});
+    }
 }
 void glutInitDisplayMode(unsigned int displayMode) {
-    note(GlOp::InitDisplayMode, {static_cast<double>(displayMode)});
+    if (counted(GlOp::InitDisplayMode)) {
+        record(GlOp::InitDisplayMode, {static_cast<double>(displayMode)});
+    }
 }
 void glutInitWindowSize(int width, int height) {
-    note(GlOp::InitWindowSize, {static_cast<double>(width), static_cast<double>(height)});
+    if (counted(GlOp::InitWindowSize)) {
+        record(GlOp::InitWindowSize, {static_cast<double>(width), static_cast<double>(height)});
+    }
 }
 void glutInitWindowPosition(int x, int y) {
-    note(GlOp::InitWindowPosition, {static_cast<double>(x), static_cast<double>(y)});
+    if (counted(GlOp::InitWindowPosition)) {
+        record(GlOp::InitWindowPosition, {static_cast<double>(x), static_cast<double>(y)});
+    }
 }
 int glutCreateWindow(const char* title) {
-    note(GlOp::CreateWindow);
+    if (counted(GlOp::CreateWindow)) {
+        record(GlOp::CreateWindow);
+    }
     glrec::windowTitle = title;
     return 1;
 }
 void glutReshapeFunc(void (*callback)(int, int)) {
-    note(GlOp::ReshapeFunc);
+    if (counted(GlOp::ReshapeFunc)) {
+        record(GlOp::ReshapeFunc);
+    }
     glrec::reshapeCallback = callback;
 }
 void glutIdleFunc(void (*callback)()) {
-    note(GlOp::IdleFunc);
+    if (counted(GlOp::IdleFunc)) {
+        record(GlOp::IdleFunc);
+    }
     glrec::idleCallback = callback;
 }
 void glutDisplayFunc(void (*callback)()) {
-    note(GlOp::DisplayFunc);
+    if (counted(GlOp::DisplayFunc)) {
+        record(GlOp::DisplayFunc);
+    }
     glrec::displayCallback = callback;
 }
 void glutKeyboardFunc(void (*callback)(unsigned char, int, int)) {
-    note(GlOp::KeyboardFunc);
+    if (counted(GlOp::KeyboardFunc)) {
+        record(GlOp::KeyboardFunc);
+    }
     glrec::keyboardCallback = callback;
 }
 void glutMainLoop() {
-    note(GlOp::MainLoop);
+    if (counted(GlOp::MainLoop)) {
+        record(GlOp::MainLoop);
+    }
 }
 void glutSwapBuffers() {
-    note(GlOp::SwapBuffers);
+    if (counted(GlOp::SwapBuffers)) {
+        record(GlOp::SwapBuffers);
+    }
 }
 void glutPostRedisplay() {
-    note(GlOp::PostRedisplay);
+    if (counted(GlOp::PostRedisplay)) {
+        record(GlOp::PostRedisplay);
+    }
 }
