@@ -78,15 +78,19 @@ void frame(benchmark::State& state, int key, void (*display)()) {
     for (auto _ : state) {
         display();
     }
-    state.counters["calls"] = static_cast<double>(glrec::callCount()) /
-                              static_cast<double>(state.iterations() + 1);
+    state.counters["calls"] =
+        static_cast<double>(glrec::callCount()) / static_cast<double>(state.iterations() + 1);
 }
 
-void BM_FergusonFrame(benchmark::State& state) { frame(state, FergusonKey, displayFerguson); }
+void BM_FergusonFrame(benchmark::State& state) {
+    frame(state, FergusonKey, displayFerguson);
+}
 void BM_FergusonFrameReference(benchmark::State& state) {
     frame(state, FergusonKey, referenceDisplayFerguson);
 }
-void BM_CubicFrame(benchmark::State& state) { frame(state, CubicKey, displayCubic); }
+void BM_CubicFrame(benchmark::State& state) {
+    frame(state, CubicKey, displayCubic);
+}
 void BM_CubicFrameReference(benchmark::State& state) {
     frame(state, CubicKey, referenceDisplayCubic);
 }

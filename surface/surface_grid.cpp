@@ -18,8 +18,12 @@ namespace {
 unsigned generation = 0;
 }
 
-void markGridChanged() { ++generation; }
-unsigned gridGeneration() { return generation; }
+void markGridChanged() {
+    ++generation;
+}
+unsigned gridGeneration() {
+    return generation;
+}
 
 Vector3 toDisplayAxes(const SurfaceSample& s) {
     return Vector3(s.y, s.z, s.x);

@@ -7,7 +7,6 @@ gtest_discover_tests(long_run_tests)
 
 # The real binary started without a display, without standard input, and
 # interrupted by signals at the menu. Needs no X server.
-find_package(Python3 REQUIRED COMPONENTS Interpreter)
 add_test(NAME startup_faults
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/startup_faults_test.py
             $<TARGET_FILE:patchview>)
