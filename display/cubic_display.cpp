@@ -2,9 +2,9 @@
 
 #include <GL/freeglut.h>
 #include <GL/gl.h>
-#include <GL/glu.h>
 
 #include "app/globals.h"
+#include "display/frame.h"
 #include "geometry/vector3.h"
 #include "surface/surface_grid.h"
 
@@ -17,9 +17,6 @@ namespace {
 using Point = EdgePoint;
 
 Vector3 display(const Point& p) {
-    return Vector3(p.y, p.z, p.x);
-}
-Vector3 display(const SurfaceSample& p) {
     return Vector3(p.y, p.z, p.x);
 }
 
@@ -74,9 +71,9 @@ void buildStrips() {
         }
         for (int j = 0; j < lastCol; ++j) {
             Strip& strip = strips[i * lastCol + j];
-            const Vector3 a = display(surfacePoints[i][j]);
-            const Vector3 b = display(surfacePoints[i + 1][j]);
-            const Vector3 c = display(surfacePoints[i][j + 1]);
+            const Vector3 a = toDisplayAxes(surfacePoints[i][j]);
+            const Vector3 b = toDisplayAxes(surfacePoints[i + 1][j]);
+            const Vector3 c = toDisplayAxes(surfacePoints[i][j + 1]);
             Vector3 n = unit((b - a).cross(c - a));
             for (int s = 0; s < stations.count; ++s) {
                 const Point& left = edge[j][s];
@@ -116,10 +113,7 @@ EdgePoint edgeCurvePoint(int i, int k, double t) {
 
 void displayCubic() {
     const Vector3 eye(eyePos.x, eyePos.y, eyePos.z);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    gluLookAt(eyePos.x, eyePos.y, eyePos.z, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
+    beginFrame();
 
     if (!stripsFilled || stripsGeneration != gridGeneration()) {
         buildStrips();

@@ -2,11 +2,11 @@
 
 #include <GL/freeglut.h>
 #include <GL/gl.h>
-#include <GL/glu.h>
 
 #include <initializer_list>
 
 #include "app/globals.h"
+#include "display/frame.h"
 #include "surface/ferguson.h"
 #include "surface/surface_grid.h"
 
@@ -197,10 +197,7 @@ void drawTessellatedPatch(const PatchCorners& corners, const Matrix4& cf) {
 }  // namespace
 
 void displayFerguson() {
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    gluLookAt(eyePos.x, eyePos.y, eyePos.z, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
+    beginFrame();
 
     refreshCornerCache();
     const int cached = cachedPatchCount();

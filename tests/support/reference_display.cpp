@@ -2,20 +2,17 @@
 
 #include <GL/freeglut.h>
 #include <GL/gl.h>
-#include <GL/glu.h>
 
 #include "app/globals.h"
 #include "display/cubic_display.h"
 #include "display/ferguson_display.h"
+#include "display/frame.h"
 #include "geometry/vector3.h"
 #include "surface/ferguson.h"
 #include "surface/surface_grid.h"
 
 void referenceDisplayFerguson() {
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    gluLookAt(eyePos.x, eyePos.y, eyePos.z, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
+    beginFrame();
 
     for (int i = 0; i < lastRow; ++i) {
         for (int j = 0; j < lastCol; ++j) {
@@ -40,9 +37,6 @@ using Point = EdgePoint;
 Vector3 display(const Point& p) {
     return Vector3(p.y, p.z, p.x);
 }
-Vector3 display(const SurfaceSample& p) {
-    return Vector3(p.y, p.z, p.x);
-}
 
 void setStripColour(double cellShade) {
     const double green = (0.9 - animPhase) * cellShade + 0.2;
@@ -58,16 +52,13 @@ void sendVertex(const Point& p) {
 
 void referenceDisplayCubic() {
     const Vector3 eye(eyePos.x, eyePos.y, eyePos.z);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    gluLookAt(eyePos.x, eyePos.y, eyePos.z, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
+    beginFrame();
 
     for (int i = 0; i < lastRow; ++i) {
         for (int j = 0; j < lastCol; ++j) {
-            const Vector3 a = display(surfacePoints[i][j]);
-            const Vector3 b = display(surfacePoints[i + 1][j]);
-            const Vector3 c = display(surfacePoints[i][j + 1]);
+            const Vector3 a = toDisplayAxes(surfacePoints[i][j]);
+            const Vector3 b = toDisplayAxes(surfacePoints[i + 1][j]);
+            const Vector3 c = toDisplayAxes(surfacePoints[i][j + 1]);
             double cellShade = unit(eye).dot(unit((b - a).cross(c - a)));
 
             glBegin(GL_QUAD_STRIP);
