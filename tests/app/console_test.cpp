@@ -58,8 +58,3 @@ TEST(Console, OnlyTheDigitOneSelectsFergusonMode) {
         EXPECT_EQ(orbitStepDeg, 10.0);
     }
 }
-
-TEST(Console, MessagesAreExact) {
-    EXPECT_STREQ(MenuText, "\nEnter choice \n1. Ferguson Patches\n2. My Patch\n");
-    EXPECT_STREQ(ComputingText, "\n Computing Data............................\n");
-}

@@ -109,24 +109,3 @@ TEST(Sampling, NothingIsWrittenBeyondTheGrid) {
         }
     }
 }
-
-TEST(Sampling, TwistsAreSlopesOfTheCurveTangentsAroundTheTube) {
-    sample(72);
-    double values[MaxGridCols];
-    double slopes[MaxGridCols];
-    const int i = 17;
-    for (int j = 0; j <= lastCol; ++j) {
-        values[j] = tangentU[i][j].facing;
-    }
-    solveSplineSlopes(lastCol, sectionParams, values, slopes, 0.0, 0.0);
-    for (int j = 0; j <= lastCol; ++j) {
-        EXPECT_EQ(twists[i][j].facing, slopes[j]);
-    }
-    for (int j = 0; j <= lastCol; ++j) {
-        values[j] = tangentU[i][j].z;
-    }
-    solveSplineSlopes(lastCol, sectionParams, values, slopes, 0.0, 0.0);
-    for (int j = 0; j <= lastCol; ++j) {
-        EXPECT_EQ(twists[i][j].z, slopes[j]);
-    }
-}

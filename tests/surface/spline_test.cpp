@@ -30,13 +30,11 @@ double secondDerivativeAtEnd(double x0, double x1, double y0, double y1, double 
 
 }  // namespace
 
-TEST(SplineSlopes, TwoKnotsGiveTheChordSlope) {
-    const auto slopes = slopesOf({1.0, 3.0}, {2.0, 7.0});
-    EXPECT_DOUBLE_EQ(slopes[0], 2.5);
-    EXPECT_DOUBLE_EQ(slopes[1], 2.5);
-}
-
 TEST(SplineSlopes, StraightLinesAreReproducedOnUnevenKnots) {
+    const auto chord = slopesOf({1.0, 3.0}, {2.0, 7.0});
+    EXPECT_DOUBLE_EQ(chord[0], 2.5);
+    EXPECT_DOUBLE_EQ(chord[1], 2.5);
+
     const std::vector<double> knots = {0.0, 0.5, 1.5, 2.0, 4.0};
     std::vector<double> values;
     for (const double x : knots) {
@@ -75,12 +73,4 @@ TEST(SplineSlopes, NaturalSplineIsC2WithFlatEndCurvature) {
                     secondDerivativeAtStart(x[i], x[i + 1], y[i], y[i + 1], k[i], k[i + 1]), 1e-9)
             << "knot " << i;
     }
-}
-
-TEST(SplineSlopes, SlopesMayOverwriteTheValues) {
-    std::vector<double> knots = {0.0, 1.0, 2.0};
-    std::vector<double> values = {0.0, 1.0, 4.0};
-    solveSplineSlopes(2, knots.data(), values.data(), values.data(), 0.0, 0.0);
-    EXPECT_EQ(values[0], 0.5);
-    EXPECT_EQ(values[1], 2.0);
 }
