@@ -75,7 +75,7 @@ struct Tessellation {
     unsigned char leafW[CellsPerPatch];
 };
 
-void subdivide(Tessellation& t, int lo, int hi) {
+constexpr void subdivide(Tessellation& t, int lo, int hi) {
     if (hi - lo < 2) {
         return;
     }
@@ -85,7 +85,7 @@ void subdivide(Tessellation& t, int lo, int hi) {
     subdivide(t, mid, hi);
 }
 
-void orderLeaves(Tessellation& t, int& next, int u0, int w0, int size) {
+constexpr void orderLeaves(Tessellation& t, int& next, int u0, int w0, int size) {
     if (size == 1) {
         t.leafU[next] = static_cast<unsigned char>(u0);
         t.leafW[next] = static_cast<unsigned char>(w0);
@@ -99,7 +99,7 @@ void orderLeaves(Tessellation& t, int& next, int u0, int w0, int size) {
     orderLeaves(t, next, u0 + half, w0 + half, half);
 }
 
-Tessellation makeTessellation() {
+constexpr Tessellation makeTessellation() {
     Tessellation t{};
     t.corner[0] = 0.0;
     t.corner[CellsPerSide] = PatchExtent;
@@ -115,7 +115,22 @@ Tessellation makeTessellation() {
     return t;
 }
 
-const Tessellation tessellation = makeTessellation();
+// Evaluated by the compiler under the language's rules: GCC 12 at -O3 once
+// computed the centres of a run-time copy of this table wrongly, so no
+// optimiser gets to touch it. The pins below are the values that drawPatch's
+// halving of [0, 1.05] gives.
+constexpr Tessellation tessellation = makeTessellation();
+static_assert(tessellation.corner[1] == 0x1.0cccccccccccdp-4 && tessellation.corner[5] == 0.328125 &&
+              tessellation.corner[15] == 0.984375 && tessellation.corner[16] == PatchExtent);
+static_assert(tessellation.centre[0] == 0x1.0cccccccccccdp-5 && tessellation.centre[7] == 0.4921875 &&
+              tessellation.centre[15] == 0x1.0466666666666p+0);
+static_assert(tessellation.centreSquared[15] == 0x1.08e028f5c28f5p+0 &&
+              tessellation.centreCubed[15] == 0x1.0d6d9cdd2f1a9p+0);
+// drawPatch's visiting order: the four quarters, each in the same order.
+static_assert(tessellation.leafU[1] == 1 && tessellation.leafW[1] == 0 &&
+              tessellation.leafU[2] == 0 && tessellation.leafW[2] == 1 &&
+              tessellation.leafU[4] == 2 && tessellation.leafW[255] == 15);
+
 
 // Corner vertices of one patch in display axes, as sent to GL.
 struct PatchCorners {
