@@ -1,0 +1,37 @@
+#pragma once
+// A running digest of GL calls. Each call folds the bits of its operation
+// code and of each argument, all widened to double, so that a different
+// call, order or last bit of any argument gives a different digest. The
+// independent model scripts/reference_model.py folds the same way.
+
+#include <cstdint>
+#include <cstring>
+#include <initializer_list>
+
+// clang-format off
+enum class GlOp : std::uint8_t {
+    Clear, MatrixMode, LoadIdentity, LookAt, Perspective, Viewport, DepthFunc, Enable, Begin,
+    End, Color3f, Vertex3f, SwapBuffers, Init, InitDisplayMode, InitWindowSize,
+    InitWindowPosition, CreateWindow, ReshapeFunc, IdleFunc, DisplayFunc, KeyboardFunc, MainLoop,
+    PostRedisplay
+};
+// clang-format on
+
+struct CallDigest {
+    std::uint64_t value = 0xcbf29ce484222325u;
+    std::uint64_t calls = 0;
+
+    void fold(std::uint64_t word) { value = (value ^ word) * 0x100000001b3u; }
+    void fold(double d) {
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &d, sizeof bits);
+        fold(bits);
+    }
+    void add(GlOp op, std::initializer_list<double> args = {}) {
+        ++calls;
+        fold(static_cast<double>(op));
+        for (const double a : args) {
+            fold(a);
+        }
+    }
+};
