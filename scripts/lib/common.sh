@@ -1,7 +1,13 @@
+# shellcheck shell=bash disable=SC2034
 # Shared helpers of the project scripts: package installation and quiet steps.
 # Sourced, not run.
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+# The build folder of scripts/run, scripts/fps and scripts/check-install:
+# PATCHVIEW_BUILD_DIR (relative to the current folder) keeps a second one
+# apart from build/.
+BUILD_DIR="${PATCHVIEW_BUILD_DIR:-$ROOT/build}"
+[[ "$BUILD_DIR" == /* ]] || BUILD_DIR="$PWD/$BUILD_DIR"
 
 # Debian packages the project needs, by purpose.
 BUILD_PACKAGES=(g++ make cmake pkg-config libgtest-dev libgmock-dev
