@@ -38,8 +38,7 @@ constexpr Stations makeStations() {
 
 // Computed by the compiler, so that no optimiser can change the stations.
 constexpr Stations stations = makeStations();
-static_assert(stations.count == 6 && stations.t[3] == 0x1.3333333333334p-1 &&
-              stations.t[5] == 1.0);
+static_assert(stations.count == 6 && stations.t[3] == 0x1.3333333333334p-1 && stations.t[5] == 1.0);
 
 // One strip: its vertices as sent (left, right per station) and the unit
 // normal that shades each station.

@@ -120,9 +120,11 @@ constexpr Tessellation makeTessellation() {
 // optimiser gets to touch it. The pins below are the values that drawPatch's
 // halving of [0, 1.05] gives.
 constexpr Tessellation tessellation = makeTessellation();
-static_assert(tessellation.corner[1] == 0x1.0cccccccccccdp-4 && tessellation.corner[5] == 0.328125 &&
-              tessellation.corner[15] == 0.984375 && tessellation.corner[16] == PatchExtent);
-static_assert(tessellation.centre[0] == 0x1.0cccccccccccdp-5 && tessellation.centre[7] == 0.4921875 &&
+static_assert(tessellation.corner[1] == 0x1.0cccccccccccdp-4 &&
+              tessellation.corner[5] == 0.328125 && tessellation.corner[15] == 0.984375 &&
+              tessellation.corner[16] == PatchExtent);
+static_assert(tessellation.centre[0] == 0x1.0cccccccccccdp-5 &&
+              tessellation.centre[7] == 0.4921875 &&
               tessellation.centre[15] == 0x1.0466666666666p+0);
 static_assert(tessellation.centreSquared[15] == 0x1.08e028f5c28f5p+0 &&
               tessellation.centreCubed[15] == 0x1.0d6d9cdd2f1a9p+0);
@@ -130,7 +132,6 @@ static_assert(tessellation.centreSquared[15] == 0x1.08e028f5c28f5p+0 &&
 static_assert(tessellation.leafU[1] == 1 && tessellation.leafW[1] == 0 &&
               tessellation.leafU[2] == 0 && tessellation.leafW[2] == 1 &&
               tessellation.leafU[4] == 2 && tessellation.leafW[255] == 15);
-
 
 // Corner vertices of one patch in display axes, as sent to GL.
 struct PatchCorners {
