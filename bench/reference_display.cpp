@@ -1,4 +1,4 @@
-#include "reference_display.h"
+#include "bench/reference_display.h"
 
 #include <GL/freeglut.h>
 #include <GL/gl.h>

@@ -1,154 +1,102 @@
-#include <GL/freeglut.h>
-#include <GL/gl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
-#include <cstring>
-#include <vector>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 
 #include "app/console.h"
-#include "app/globals.h"
 #include "app/idle.h"
 #include "app/window.h"
 #include "display/cubic_display.h"
 #include "display/ferguson_display.h"
-#include "gl_recorder.h"
-#include "surface/surface_grid.h"
+#include "gl_stand_in.h"
+#include "surface_fixture.h"
 
-namespace {
-
-GlCall call(GlOp op, std::vector<double> args = {}) {
-    GlCall c{op, static_cast<std::uint8_t>(args.size()), {}};
-    for (std::size_t n = 0; n < args.size(); ++n) {
-        c.args[n] = args[n];
-    }
-    return c;
-}
-
-void expectCalls(const std::vector<GlCall>& expected) {
-    const auto& calls = glrec::calls();
-    ASSERT_EQ(calls.size(), expected.size());
-    for (std::size_t n = 0; n < calls.size(); ++n) {
-        EXPECT_EQ(calls[n], expected[n]) << n << ": " << describe(calls[n]);
-    }
-}
-
-void startUp(int key) {
-    eyePos = {0.0, 0.0, 5.0};
-    animPhase = 0.6f;
-    applyMenuChoice(key);
-    sampleSurface();
-}
-
-}  // namespace
-
-TEST(Window, InitialisationOrderTitleAndCallbacksPerMode) {
+TEST(Window, OpensInOrderForEachModeFollowsResizesAndKeys) {
     char name[] = "patchview";
     char* argv[] = {name, nullptr};
-    for (const int key : std::initializer_list<int>{'1', '2'}) {
+    for (const int key : {'1', '2'}) {
         applyMenuChoice(key);
-        glrec::reset();
+        gl = GlStandIn();
         initWindow(1, argv);
-        expectCalls({call(GlOp::Init, {1}),
-                     call(GlOp::InitDisplayMode, {GLUT_DOUBLE | GLUT_RGB | GLUT_DEPTH}),
-                     call(GlOp::InitWindowSize, {600, 600}),
-                     call(GlOp::InitWindowPosition, {100, 100}), call(GlOp::CreateWindow),
-                     call(GlOp::ReshapeFunc), call(GlOp::IdleFunc), call(GlOp::DisplayFunc),
-                     call(GlOp::KeyboardFunc), call(GlOp::DepthFunc, {GL_LEQUAL}),
-                     call(GlOp::Enable, {GL_DEPTH_TEST})});
-        EXPECT_EQ(glrec::reshapeCallback, &handleReshape);
-        EXPECT_EQ(glrec::idleCallback, &handleIdle);
-        EXPECT_EQ(glrec::keyboardCallback, &handleKeyboard);
-        if (key == '1') {
-            EXPECT_EQ(glrec::windowTitle, "Ferguson Patches");
-            EXPECT_EQ(glrec::displayCallback, &displayFerguson);
-        } else {
-            EXPECT_EQ(glrec::windowTitle, "Cubic Patches");
-            EXPECT_EQ(glrec::displayCallback, &displayCubic);
-        }
+        EXPECT_EQ(gl.text,
+                  "glutInit(1) glutInitDisplayMode(18) glutInitWindowSize(600,600) "
+                  "glutInitWindowPosition(100,100) glutCreateWindow() glutReshapeFunc() "
+                  "glutIdleFunc() glutDisplayFunc() glutKeyboardFunc() glDepthFunc(515) "
+                  "glEnable(2929)");
+        EXPECT_EQ(gl.title, key == '1' ? "Ferguson Patches" : "Cubic Patches");
+        EXPECT_TRUE(gl.display == (key == '1' ? displayFerguson : displayCubic) &&
+                    gl.reshape == handleReshape && gl.idle == handleIdle &&
+                    gl.keyboard == handleKeyboard);
     }
-}
-
-TEST(Window, ReshapeSetsViewportAndPerspective) {
-    glrec::reset();
-    handleReshape(800, 400);
-    expectCalls({call(GlOp::Viewport, {0, 0, 800, 400}), call(GlOp::MatrixMode, {GL_PROJECTION}),
-                 call(GlOp::LoadIdentity), call(GlOp::Perspective, {60, 2.0, 1, 700}),
-                 call(GlOp::MatrixMode, {GL_MODELVIEW}), call(GlOp::LoadIdentity)});
-
-    glrec::reset();
-    handleReshape(3, 7);
-    EXPECT_EQ(glrec::calls()[3], call(GlOp::Perspective, {60, 3.0 / 7.0, 1, 700}));
-
-    // A collapsed window has no aspect: the projection stays as it was.
-    glrec::reset();
-    handleReshape(640, 0);
-    expectCalls({call(GlOp::Viewport, {0, 0, 640, 0})});
-}
-
-TEST(Window, KeysRedrawAndEscapeExits) {
-    for (const int key : std::initializer_list<int>{'a', 'q', '\r', '1', 0xff}) {
-        glrec::reset();
-        handleKeyboard(static_cast<unsigned char>(key), 10, 20);
-        expectCalls({call(GlOp::PostRedisplay)});
+    const std::string projection = " glMatrixMode(5889) glLoadIdentity() gluPerspective(60,";
+    const std::string view = ",1,700) glMatrixMode(5888) glLoadIdentity()";
+    const std::pair<int, std::string> heights[] = {
+        {400, "glViewport(0,0,800,400)" + projection + "2" + view},
+        {700, "glViewport(0,0,800,700)" + projection + "1.1428571428571428" + view},
+        // No aspect: the projection stays as it was.
+        {0, "glViewport(0,0,800,0)"}};
+    for (const auto& [height, calls] : heights) {
+        gl = GlStandIn();
+        handleReshape(800, height);
+        EXPECT_EQ(gl.text, calls);
     }
+    // Any key but Escape only redraws; Escape ends the program with status 0.
+    gl = GlStandIn();
+    EXPECT_EXIT((handleKeyboard('a', 0, 0), std::exit(gl.text == "glutPostRedisplay()" ? 3 : 4)),
+                testing::ExitedWithCode(3), "");
     EXPECT_EXIT(handleKeyboard(27, 0, 0), testing::ExitedWithCode(0), "");
 }
 
-TEST(Idle, EyeOrbitsOnTheCircle) {
-    startUp('2');
-    glrec::reset();
-    handleIdle();
-    expectCalls({call(GlOp::PostRedisplay)});
-    EXPECT_NEAR(eyePos.x, 0.8682408883, 1e-10);
-    EXPECT_EQ(eyePos.y, 0.0);
-    EXPECT_NEAR(eyePos.z, 4.9240387651, 1e-10);
-    for (int n = 2; n <= 36; ++n) {
-        handleIdle();
-        if (n == 9) {
-            EXPECT_NEAR(eyePos.x, 5.0, 1e-9);
-            EXPECT_NEAR(eyePos.z, 0.0, 1e-8);
-        } else if (n == 18) {
-            EXPECT_NEAR(eyePos.x, 0.0, 1e-8);
-            EXPECT_NEAR(eyePos.z, -5.0, 1e-9);
-        }
+TEST(Console, OneByteIsReadAndOnlyTheDigitOneChoosesFerguson) {
+    // Standard input from a file: the key, then what is left unread.
+    const auto readFrom = [](const char* text) {
+        std::FILE* in = std::tmpfile();
+        std::fputs(text, in);
+        std::rewind(in);
+        const int saved = dup(STDIN_FILENO);
+        dup2(fileno(in), STDIN_FILENO);
+        const int key = readMenuKey();
+        char rest[8] = {};
+        const ssize_t left = read(STDIN_FILENO, rest, sizeof rest);
+        dup2(saved, STDIN_FILENO);
+        close(saved);
+        std::fclose(in);
+        return std::to_string(key) + " " + std::string(rest, left > 0 ? left : 0);
+    };
+    EXPECT_EQ(readFrom("12\n"), "49 2\n");
+    EXPECT_EQ(readFrom("\xe0x"), "224 x");
+    EXPECT_EQ(readFrom(""), "-1 ");
+    for (const int key : {int{'1'}, int{'2'}, int{'x'}, int{'\n'}, 27, 0xe0, -1}) {
+        orbitStepDeg = 5.0;
+        applyMenuChoice(key);
+        EXPECT_TRUE(patchMode == (key == '1' ? 0 : 1) && sectionStepDeg == (key == '1' ? 72 : 8) &&
+                    curveStepDeg == 4 && orbitStepDeg == 10.0)
+            << key;
     }
-    // The truncated pi keeps the orbit from closing exactly.
-    EXPECT_NEAR(eyePos.x, 0.0, 1e-7);
-    EXPECT_NE(eyePos.x, 0.0);
-    EXPECT_NEAR(eyePos.z, 5.0, 1e-9);
 }
 
-TEST(Idle, PhaseStepsInFloatAndWrapsEvery46Calls) {
-    startUp('2');
-    for (int n = 1; n <= 15; ++n) {
-        handleIdle();
-        EXPECT_NEAR(animPhase, 0.6 + 0.02 * n, 1e-6) << n;
+// One step asks for a redraw (the frame tests pin what it moves). Ten
+// thousand steps must not carry the eye off its orbit, the phase off its
+// cycle (wraps at step 16, then every 46) or the facing data to infinity (a
+// value that is not finite would spread along its spline lines to every twist).
+TEST(LongRun, OneIdleStepThenTenThousand) {
+    startUp(72);
+    gl = GlStandIn();
+    handleIdle();
+    EXPECT_EQ(gl.text, "glutPostRedisplay()");
+    double drift = 0.0;
+    int missedWraps = 0, notFinite = 0;
+    for (int n = 2; n <= 10000; ++n) {
+        advanceAnimation();
+        drift =
+            std::fmax(drift, std::fabs(std::hypot(eyePos.x, eyePos.z) - 5.0) + std::fabs(eyePos.y));
+        missedWraps += n >= 16 && (n - 16) % 46 == 0 && animPhase != 0.0f;
+        notFinite += !std::isfinite(twists[n % lastRow][n % lastCol].facing);
     }
-    EXPECT_LT(static_cast<double>(animPhase), 0.9);  // float steps fall just short
-    handleIdle();
-    EXPECT_EQ(animPhase, 0.0f);
-    for (int n = 17; n <= 61; ++n) {
-        handleIdle();
-        ASSERT_NE(animPhase, 0.0f) << n;
-    }
-    handleIdle();
-    EXPECT_EQ(animPhase, 0.0f);
-}
-
-TEST(Idle, FacingFollowsTheEyeOnlyInFergusonMode) {
-    startUp('2');
-    const double cubicFacing = surfacePoints[0][0].facing;
-    handleIdle();
-    EXPECT_EQ(surfacePoints[0][0].facing, cubicFacing);
-
-    startUp('1');
-    const double before = surfacePoints[0][0].facing;
-    handleIdle();
-    EXPECT_NE(surfacePoints[0][0].facing, before);
-    // The refreshed data is what sampling from the new eye gives.
-    const double refreshed = surfacePoints[0][0].facing;
-    const double refreshedTwist = twists[3][2].facing;
-    sampleSurface();
-    EXPECT_EQ(surfacePoints[0][0].facing, refreshed);
-    EXPECT_EQ(twists[3][2].facing, refreshedTwist);
+    std::printf("eye drift after 10000 steps: %.3g\n", drift);
+    EXPECT_LT(drift, 1e-9);
+    EXPECT_EQ(missedWraps + notFinite, 0);
 }

@@ -21,17 +21,16 @@ struct CallDigest {
     std::uint64_t value = 0xcbf29ce484222325u;
     std::uint64_t calls = 0;
 
-    void fold(std::uint64_t word) { value = (value ^ word) * 0x100000001b3u; }
-    void fold(double d) {
-        std::uint64_t bits = 0;
-        std::memcpy(&bits, &d, sizeof bits);
-        fold(bits);
+    void mix(std::uint64_t word) { value = (value ^ word) * 0x100000001b3u; }
+    void fold(const double* d, std::size_t n = 1) {
+        for (std::uint64_t bits = 0; n-- > 0; mix(bits)) {
+            std::memcpy(&bits, d++, sizeof bits);
+        }
     }
     void add(GlOp op, std::initializer_list<double> args = {}) {
         ++calls;
-        fold(static_cast<double>(op));
-        for (const double a : args) {
-            fold(a);
-        }
+        const double code = static_cast<double>(op);
+        fold(&code);
+        fold(args.begin(), args.size());
     }
 };

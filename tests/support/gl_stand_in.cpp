@@ -1,0 +1,82 @@
+// The GL stand-in of the tests: each call is folded into the digest, counted
+// and, among the first calls, written as text.
+
+#include "gl_stand_in.h"
+
+#include <GL/freeglut.h>
+
+#include <cstdio>
+
+GlStandIn gl;
+
+namespace {
+// Notes a call of op named name; called with its arguments.
+auto note(GlOp op, const char* name) {
+    return [op, name](auto... values) {
+        if (!gl.digesting) {
+            ++gl.stream.calls;
+            return;
+        }
+        const std::initializer_list<double> args = {static_cast<double>(values)...};
+        gl.stream.add(op, args);
+        ++gl.counts[static_cast<int>(op)];
+        if (gl.stream.calls <= 64) {
+            gl.text += (gl.text.empty() ? "" : " ") + std::string(name) + "(";
+            char number[32];
+            for (const double& a : args) {
+                std::snprintf(number, sizeof number, "%s%.17g", &a == args.begin() ? "" : ",", a);
+                gl.text += number;
+            }
+            gl.text += ")";
+        }
+    };
+}
+}  // namespace
+
+// A function that notes its call as op with the arguments args, a
+// parenthesised list.
+#define STAND_IN(name, op, params, args) \
+    extern "C" void name params {        \
+        note(GlOp::op, #name) args;      \
+    }
+
+STAND_IN(glClear, Clear, (GLbitfield mask), (mask))
+STAND_IN(glMatrixMode, MatrixMode, (GLenum mode), (mode))
+STAND_IN(glLoadIdentity, LoadIdentity, (), ())
+STAND_IN(gluLookAt, LookAt,
+         (double ex, double ey, double ez, double cx, double cy, double cz, double ux, double uy,
+          double uz),
+         (ex, ey, ez, cx, cy, cz, ux, uy, uz))
+STAND_IN(gluPerspective, Perspective, (double fovy, double aspect, double zNear, double zFar),
+         (fovy, aspect, zNear, zFar))
+STAND_IN(glViewport, Viewport, (GLint x, GLint y, GLsizei w, GLsizei h), (x, y, w, h))
+STAND_IN(glDepthFunc, DepthFunc, (GLenum func), (func))
+STAND_IN(glEnable, Enable, (GLenum cap), (cap))
+STAND_IN(glBegin, Begin, (GLenum mode), (mode))
+STAND_IN(glEnd, End, (), ())
+STAND_IN(glColor3f, Color3f, (GLfloat r, GLfloat g, GLfloat b), (r, g, b))
+STAND_IN(glVertex3f, Vertex3f, (GLfloat x, GLfloat y, GLfloat z), (x, y, z))
+STAND_IN(glutInit, Init, (int* argc, char**), (*argc))
+STAND_IN(glutInitDisplayMode, InitDisplayMode, (unsigned mode), (mode))
+STAND_IN(glutInitWindowSize, InitWindowSize, (int w, int h), (w, h))
+STAND_IN(glutInitWindowPosition, InitWindowPosition, (int x, int y), (x, y))
+STAND_IN(glutMainLoop, MainLoop, (), ())
+STAND_IN(glutSwapBuffers, SwapBuffers, (), ())
+STAND_IN(glutPostRedisplay, PostRedisplay, (), ())
+
+// Registrations keep what they register.
+#define REGISTER(name, op, slot)                \
+    extern "C" void name(decltype(gl.slot) f) { \
+        note(GlOp::op, #name)();                \
+        gl.slot = f;                            \
+    }
+REGISTER(glutDisplayFunc, DisplayFunc, display)
+REGISTER(glutIdleFunc, IdleFunc, idle)
+REGISTER(glutReshapeFunc, ReshapeFunc, reshape)
+REGISTER(glutKeyboardFunc, KeyboardFunc, keyboard)
+
+extern "C" int glutCreateWindow(const char* title) {
+    note(GlOp::CreateWindow, "glutCreateWindow")();
+    gl.title = title;
+    return 1;
+}

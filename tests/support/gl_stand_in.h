@@ -1,0 +1,30 @@
+#pragma once
+// Stands in for GL, GLU and GLUT where the tests and benchmarks link the
+// display and shell code. Each call is folded into a digest and counted, and
+// the first calls are kept as text: a test compares a whole frame as one
+// number and a short sequence as readable text.
+
+#include <cstddef>
+#include <string>
+
+#include "call_digest.h"
+
+struct GlStandIn {
+    CallDigest stream;
+    std::size_t counts[static_cast<int>(GlOp::PostRedisplay) + 1] = {};
+    // The first calls as "name(arg,...)", blank-separated, numbers in %.17g.
+    std::string text;
+    // What the shell titled and registered.
+    std::string title;
+    void (*display)() = nullptr;
+    void (*idle)() = nullptr;
+    void (*reshape)(int, int) = nullptr;
+    void (*keyboard)(unsigned char, int, int) = nullptr;
+    // Off: calls are only counted (stream.calls), for the benchmarks.
+    bool digesting = true;
+
+    std::size_t count(GlOp op) const { return counts[static_cast<int>(op)]; }
+};
+
+// Everything since the last `gl = GlStandIn()`.
+extern GlStandIn gl;
