@@ -31,7 +31,7 @@ auto note(GlOp op) {
     }
     return [op](auto... args) {
         const std::initializer_list<double> values = {static_cast<double>(args)...};
-        if (op == GlOp::LookAt) {  // the frame's key
+        if constexpr (sizeof...(args) == 9) {  // gluLookAt: its eye keys the frame
             std::copy_n(values.begin(), 3, eye);
         }
         frame.add(op, values);
