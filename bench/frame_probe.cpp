@@ -48,17 +48,7 @@ auto note(GlOp op) {
         real args;                                             \
     }
 
-PROBE(glClear, Clear, (GLbitfield mask), (mask))
-PROBE(glMatrixMode, MatrixMode, (GLenum mode), (mode))
-PROBE(glLoadIdentity, LoadIdentity, (), ())
-PROBE(gluLookAt, LookAt,
-      (double ex, double ey, double ez, double cx, double cy, double cz, double ux, double uy,
-       double uz),
-      (ex, ey, ez, cx, cy, cz, ux, uy, uz))
-PROBE(glBegin, Begin, (GLenum mode), (mode))
-PROBE(glEnd, End, (), ())
-PROBE(glColor3f, Color3f, (GLfloat r, GLfloat g, GLfloat b), (r, g, b))
-PROBE(glVertex3f, Vertex3f, (GLfloat x, GLfloat y, GLfloat z), (x, y, z))
+FRAME_CALLS(PROBE)
 
 extern "C" void glXSwapBuffers(void* display, unsigned long drawable) {
     frame.add(GlOp::SwapBuffers);

@@ -34,3 +34,18 @@ struct CallDigest {
         fold(args.begin(), args.size());
     }
 };
+
+// The GL and GLU calls that draw a frame, for the code that stands in for
+// them or passes them on: X(name, op, parameters, arguments).
+// clang-format off
+#define FRAME_CALLS(X)                                                                         \
+    X(glClear, Clear, (GLbitfield mask), (mask))                                               \
+    X(glMatrixMode, MatrixMode, (GLenum mode), (mode))                                         \
+    X(glLoadIdentity, LoadIdentity, (), ())                                                    \
+    X(gluLookAt, LookAt, (double ex, double ey, double ez, double cx, double cy, double cz,   \
+                          double ux, double uy, double uz), (ex, ey, ez, cx, cy, cz, ux, uy, uz)) \
+    X(glBegin, Begin, (GLenum mode), (mode))                                                   \
+    X(glEnd, End, (), ())                                                                      \
+    X(glColor3f, Color3f, (GLfloat r, GLfloat g, GLfloat b), (r, g, b))                        \
+    X(glVertex3f, Vertex3f, (GLfloat x, GLfloat y, GLfloat z), (x, y, z))
+// clang-format on

@@ -40,22 +40,12 @@ auto note(GlOp op, const char* name) {
         }                                \
     }
 
-STAND_IN(glClear, Clear, (GLbitfield mask), (mask))
-STAND_IN(glMatrixMode, MatrixMode, (GLenum mode), (mode))
-STAND_IN(glLoadIdentity, LoadIdentity, (), ())
-STAND_IN(gluLookAt, LookAt,
-         (double ex, double ey, double ez, double cx, double cy, double cz, double ux, double uy,
-          double uz),
-         (ex, ey, ez, cx, cy, cz, ux, uy, uz))
+FRAME_CALLS(STAND_IN)
 STAND_IN(gluPerspective, Perspective, (double fovy, double aspect, double zNear, double zFar),
          (fovy, aspect, zNear, zFar))
 STAND_IN(glViewport, Viewport, (GLint x, GLint y, GLsizei w, GLsizei h), (x, y, w, h))
 STAND_IN(glDepthFunc, DepthFunc, (GLenum func), (func))
 STAND_IN(glEnable, Enable, (GLenum cap), (cap))
-STAND_IN(glBegin, Begin, (GLenum mode), (mode))
-STAND_IN(glEnd, End, (), ())
-STAND_IN(glColor3f, Color3f, (GLfloat r, GLfloat g, GLfloat b), (r, g, b))
-STAND_IN(glVertex3f, Vertex3f, (GLfloat x, GLfloat y, GLfloat z), (x, y, z))
 STAND_IN(glutInit, Init, (int* argc, char**), (*argc))
 STAND_IN(glutInitDisplayMode, InitDisplayMode, (unsigned mode), (mode))
 STAND_IN(glutInitWindowSize, InitWindowSize, (int w, int h), (w, h))
