@@ -35,8 +35,7 @@ TEST(Spline, SlopesOfTheCubicSplineWithPrescribedEnds) {
 
 TEST(Sampling, GridsOfBothModes) {
     startUp(72);
-    EXPECT_EQ(lastRow, 180);
-    EXPECT_EQ(lastCol, 5);
+    EXPECT_TRUE(lastRow == 180 && lastCol == 5);
     EXPECT_EQ(curveParams[1], 0.06981317007955555);
     EXPECT_EQ(gridDigest(), 0x332d8ce148bd9e07u);
 
@@ -44,6 +43,5 @@ TEST(Sampling, GridsOfBothModes) {
     EXPECT_EQ(lastCol, 45);
     EXPECT_EQ(gridDigest(), 0x47aa07f29702cd34u);
     // Nothing is written past the last row or column.
-    EXPECT_EQ(twists[lastRow + 1][0].x, 0.0);
-    EXPECT_EQ(surfacePoints[0][lastCol + 1].y, 0.0);
+    EXPECT_TRUE(twists[lastRow + 1][0].x == 0.0 && surfacePoints[0][lastCol + 1].y == 0.0);
 }
