@@ -12,7 +12,7 @@ BUILD_DIR="${PATCHVIEW_BUILD_DIR:-$ROOT/build}"
 # Debian packages the project needs, by purpose.
 BUILD_PACKAGES=(g++ make cmake pkg-config libgtest-dev libgmock-dev
     libgl1-mesa-dev libglu1-mesa-dev freeglut3-dev)
-WINDOW_PACKAGES=(xvfb xauth xdotool x11-utils imagemagick libgl1-mesa-dri python3)
+WINDOW_PACKAGES=(xvfb xdotool imagemagick libgl1-mesa-dri python3)
 BENCH_PACKAGES=(libbenchmark-dev)
 
 die() {
