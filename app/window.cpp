@@ -1,15 +1,11 @@
 #include "app/window.h"
 
 #include <GL/freeglut.h>
-#include <GL/gl.h>
-#include <GL/glu.h>
 
 #include <cstdlib>
 
 #include "app/globals.h"
 #include "app/idle.h"
-#include "display/cubic_display.h"
-#include "display/ferguson_display.h"
 
 void initWindow(int argc, char** argv) {
     glutInit(&argc, argv);
@@ -19,25 +15,9 @@ void initWindow(int argc, char** argv) {
     glutCreateWindow(patchMode == 0 ? "Ferguson Patches" : "Cubic Patches");
     glutReshapeFunc(handleReshape);
     glutIdleFunc(handleIdle);
-    glutDisplayFunc(patchMode == 0 ? displayFerguson : displayCubic);
+    glutDisplayFunc(displayForMode());
     glutKeyboardFunc(handleKeyboard);
-    glDepthFunc(GL_LEQUAL);
-    glEnable(GL_DEPTH_TEST);
-}
-
-void handleReshape(int width, int height) {
-    glViewport(0, 0, width, height);
-    if (height == 0) {
-        // No aspect exists; keep the last projection rather than pass an
-        // infinite one on.
-        return;
-    }
-    const double aspect = static_cast<double>(width) / static_cast<double>(height);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(60.0, aspect, 1.0, 700.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    enableDepthTest();
 }
 
 void handleKeyboard(unsigned char key, int /*x*/, int /*y*/) {
