@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 # The real viewer's console dialogue, as a person meets it at a terminal or
 # through a pipe, where the program cannot go on: without a display, or
-# interrupted at the menu. (tests/app/headless_run_test.sh drives its window.)
+# interrupted or suspended at the menu. (tests/app/headless_run_test.sh drives its window.)
 #
 #   viewer_test.py PATH_TO_PATCHVIEW [unittest options and test names]
 
@@ -20,27 +20,43 @@ def read_until(fd, text, data=b""):
     return data
 
 
+# Kills a process or, given a negative id, a group; whether it was there.
+def kill(pid):
+    try:
+        os.kill(pid, signal.SIGKILL)
+        return True
+    except ProcessLookupError:
+        return False
+
+
 class StartUp(unittest.TestCase):
     def launch(self, **args):
         process = subprocess.Popen([VIEWER], env=ENV, **args)
         self.addCleanup(lambda: (process.kill(), process.communicate()))
         return process
 
-    # The viewer waiting for its key at a pseudo-terminal that it controls:
-    # keys come one at a time without echo, and Ctrl-C still interrupts.
-    def at_terminal(self):
+    # The viewer waiting for its key at a pseudo-terminal that it controls, or
+    # that start(slave) gave it: keys come one at a time without echo, and
+    # Ctrl-C still interrupts. Gives checks that the terminal is as before and
+    # that it takes single keys again.
+    def at_terminal(self, start=None):
         master, slave = os.openpty()
         self.addCleanup(lambda: (os.close(master), os.close(slave)))
         before = termios.tcgetattr(slave)
-        process = self.launch(stdin=slave, stdout=slave, stderr=slave, start_new_session=True,
-                              preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
+        process = start(slave) if start else self.launch(
+            stdin=slave, stdout=slave, stderr=slave, start_new_session=True,
+            preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
         self.assertEqual(read_until(master, b"Patch\r\n"), MENU)
-        deadline = time.monotonic() + 20
-        while termios.tcgetattr(slave)[3] & (termios.ICANON | termios.ECHO | termios.ISIG) != \
-                termios.ISIG:
-            self.assertLess(time.monotonic(), deadline, "the terminal did not take single keys")
-            time.sleep(0.03)
-        return process, master, lambda: self.assertEqual(termios.tcgetattr(slave), before)
+
+        def takes_keys():
+            deadline = time.monotonic() + 20
+            while termios.tcgetattr(slave)[3] & (termios.ICANON | termios.ECHO | termios.ISIG) \
+                    != termios.ISIG:
+                self.assertLess(time.monotonic(), deadline, "the terminal takes no single keys")
+                time.sleep(0.03)
+        takes_keys()
+        return process, master, lambda: self.assertEqual(termios.tcgetattr(slave), before), \
+            takes_keys
 
     def test_without_a_display_it_fails_with_a_message(self):
         # The key from a pipe, no input at all, standard input closed.
@@ -53,7 +69,7 @@ class StartUp(unittest.TestCase):
             self.assertIn(b"display", err.lower())
 
     def test_at_a_terminal_one_key_is_taken_without_echo(self):
-        process, master, restored = self.at_terminal()
+        process, master, restored, _ = self.at_terminal()
         os.write(master, b"1")
         self.assertTrue(read_until(master, b"...\r\n").startswith(COMPUTING))  # no echo
         restored()
@@ -61,10 +77,54 @@ class StartUp(unittest.TestCase):
 
     def test_a_signal_at_the_menu_ends_it_and_restores_the_terminal(self):
         for signum, typed in ((signal.SIGINT, b"\x03"), (signal.SIGTERM, None)):
-            process, master, restored = self.at_terminal()
+            process, master, restored, _ = self.at_terminal()
             os.write(master, typed) if typed else process.send_signal(signum)
             self.assertEqual(process.wait(timeout=20), -signum)
             restored()
+
+    def test_ctrl_z_at_the_menu_gives_the_terminal_back_until_continued(self):
+        # As a shell with job control runs it: a parent in the terminal's
+        # session (so ^Z may stop the group) puts the viewer's own group in the
+        # foreground and reports its pid, then each stop and the end.
+        events, report = os.pipe()
+        self.addCleanup(lambda: (os.close(events), os.close(report)))
+
+        def start(slave):
+            def foreground():
+                os.setpgid(0, 0)
+                os.tcsetpgrp(0, os.getpid())
+                signal.signal(signal.SIGTTOU, signal.SIG_DFL)
+
+            leader = os.fork()
+            if leader == 0:
+                try:
+                    os.setsid()
+                    fcntl.ioctl(slave, termios.TIOCSCTTY, 0)
+                    signal.signal(signal.SIGTTOU, signal.SIG_IGN)  # to hand the terminal over
+                    viewer = subprocess.Popen([VIEWER], env=ENV, stdin=slave, stdout=slave,
+                                              stderr=slave, preexec_fn=foreground)
+                    os.write(report, b"%d\n" % viewer.pid)
+                    while os.WIFSTOPPED(status := os.waitpid(viewer.pid, os.WUNTRACED)[1]):
+                        os.write(report, b"stop %d\n" % os.WSTOPSIG(status))
+                    os.write(report, b"end %d\n" % os.waitstatus_to_exitcode(status))
+                finally:
+                    os._exit(0)
+            self.addCleanup(lambda: (kill(leader), os.waitpid(leader, 0)))
+            viewer = int(read_until(events, b"\n"))
+            # First, stopped or not; its parent reaps it.
+            self.addCleanup(lambda: kill(-viewer) and read_until(events, b"end"))
+            return viewer
+
+        viewer, master, restored, takes_keys = self.at_terminal(start)
+        os.write(master, b"\x1a")
+        self.assertEqual(read_until(events, b"\n"), b"stop %d\n" % signal.SIGTSTP)
+        restored()
+        os.killpg(viewer, signal.SIGCONT)
+        takes_keys()
+        os.write(master, b"1")
+        self.assertTrue(read_until(master, b"...\r\n").startswith(COMPUTING))  # no echo
+        self.assertRegex(read_until(events, b"\n"), rb"^end [1-9]")  # no display
+        restored()
 
 
 if __name__ == "__main__":
