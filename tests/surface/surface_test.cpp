@@ -1,7 +1,7 @@
-// The pinned digests and values were computed independently by
-// scripts/reference_model.py, a Python model of the surface written from its
-// description (double arithmetic in the same order, the C library's sin and
-// cos); it and this code agree to the last bit. The facing refresh and the
+// The pinned digests and values were verified once by an independent Python
+// model of the surface written from its description (double arithmetic in
+// the same order, the C library's sin and cos; scripts/reference_model.py,
+// in the history up to commit 15601e6), to the last bit. The facing refresh and the
 // Ferguson patches are pinned through the frames they draw (tests/display).
 
 #include <gtest/gtest.h>
