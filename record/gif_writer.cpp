@@ -66,6 +66,16 @@ struct GifWriter::State {
         message = !sink.error.empty() ? sink.error : giflibError(step, gif->Error);
         return false;
     }
+    // Rectangles are [left, right) x [top, bottom).
+    struct Rect {
+        int left, top, right, bottom;
+    };
+    // Where the frame given differs from the one before; the whole frame first.
+    Rect changedRect() const;
+    // The error of what the screen shows where the frame given did not change.
+    std::uint64_t carriedError() const;
+    // Fills indices for box and the screen; returns the rectangle of pixels not transparent.
+    Rect mapPixels(const Rect& box, const std::vector<std::uint32_t>& palette, int transparent);
     bool writeFrame(std::string& error);
 };
 
@@ -138,75 +148,56 @@ bool GifWriter::addFrame(const Image& frame, std::string& error) {
     return true;
 }
 
-bool GifWriter::State::writeFrame(std::string& error) {
-    const bool first = frames == 0;
-    const int w = width;
-    // The rectangle of changed pixels.
-    int left = 0, top = 0, right = w, bottom = height;
-    if (!first) {
-        left = w;
-        top = height;
-        right = 0;
-        bottom = 0;
-        for (int y = 0; y < height; ++y) {
-            const std::uint32_t* now = &current[std::size_t(y) * std::size_t(w)];
-            const std::uint32_t* before = &previous[std::size_t(y) * std::size_t(w)];
-            int x0 = 0;
-            while (x0 < w && now[x0] == before[x0]) {
-                ++x0;
-            }
-            if (x0 == w) {
-                continue;
-            }
-            int x1 = w;
-            while (now[x1 - 1] == before[x1 - 1]) {
-                --x1;
-            }
-            left = std::min(left, x0);
-            right = std::max(right, x1);
-            top = std::min(top, y);
-            bottom = y + 1;
-        }
+GifWriter::State::Rect GifWriter::State::changedRect() const {
+    if (frames == 0) {
+        return {0, 0, width, height};
     }
-    quantizer.clear();
-    for (int y = top; y < bottom; ++y) {
-        for (std::size_t i = std::size_t(y) * std::size_t(w) + std::size_t(left),
-                         end = std::size_t(y) * std::size_t(w) + std::size_t(right);
-             i < end; ++i) {
-            if (first || current[i] != previous[i]) {
-                quantizer.count(current[i]);
-            }
+    Rect r{width, height, 0, 0};
+    for (int y = 0; y < height; ++y) {
+        const std::uint32_t* now = &current[std::size_t(y) * std::size_t(width)];
+        const std::uint32_t* before = &previous[std::size_t(y) * std::size_t(width)];
+        int x0 = 0;
+        while (x0 < width && now[x0] == before[x0]) {
+            ++x0;
         }
+        if (x0 == width) {
+            continue;
+        }
+        int x1 = width;
+        while (now[x1 - 1] == before[x1 - 1]) {
+            --x1;
+        }
+        r = {std::min(r.left, x0), std::min(r.top, y), std::max(r.right, x1), y + 1};
     }
-    // What the pixels left alone already cost of the frame's error allowance.
+    return r;
+}
+
+std::uint64_t GifWriter::State::carriedError() const {
     std::uint64_t carried = 0;
-    if (!first) {
+    if (frames != 0) {
         for (std::size_t i = 0; i < current.size(); ++i) {
             if (current[i] == previous[i]) {
                 carried += differenceSum(screen[i], current[i]);
             }
         }
     }
-    const std::uint64_t allowed = current.size() * 3 * 255 / MeanDifferenceDivisor;
-    const ErrorBudget budget{LargestDifference, allowed > carried ? allowed - carried : 0};
-    const std::vector<std::uint32_t>& palette = quantizer.choose(first ? 256 : 255, budget);
-    const int transparent = first ? NO_TRANSPARENT_COLOR : int(palette.size());
+    return carried;
+}
 
-    // Indices of the changed rectangle, and the smaller rectangle of the pixels not left
-    // transparent.
-    if (first) {
-        screen.resize(current.size());
-    }
-    const int boxWidth = std::max(right - left, 0);
-    indices.resize(std::size_t(boxWidth) * std::size_t(std::max(bottom - top, 0)));
-    int codedLeft = w, codedTop = height, codedRight = 0, codedBottom = 0;
+GifWriter::State::Rect GifWriter::State::mapPixels(const Rect& box,
+                                                   const std::vector<std::uint32_t>& palette,
+                                                   int transparent) {
+    const bool first = frames == 0;
+    const std::size_t boxWidth = std::size_t(box.right - box.left);
+    indices.resize(boxWidth * std::size_t(box.bottom - box.top));
+    Rect coded{width, height, 0, 0};
     std::uint32_t lastColour = 0;
     GifByteType lastIndex = 0;
     bool haveLast = false;
-    for (int y = top; y < bottom; ++y) {
-        GifByteType* row = &indices[std::size_t(y - top) * std::size_t(boxWidth)];
-        for (int x = left; x < right; ++x) {
-            const std::size_t i = std::size_t(y) * std::size_t(w) + std::size_t(x);
+    for (int y = box.top; y < box.bottom; ++y) {
+        GifByteType* row = &indices[std::size_t(y - box.top) * boxWidth];
+        for (int x = box.left; x < box.right; ++x) {
+            const std::size_t i = std::size_t(y) * std::size_t(width) + std::size_t(x);
             const std::uint32_t colour = current[i];
             int index = transparent;
             if (first || colour != previous[i]) {
@@ -222,30 +213,50 @@ bool GifWriter::State::writeFrame(std::string& error) {
                     screen[i] = shown;
                 }
             }
-            row[x - left] = GifByteType(index);
+            row[x - box.left] = GifByteType(index);
             if (index != transparent) {
-                codedLeft = std::min(codedLeft, x);
-                codedRight = std::max(codedRight, x + 1);
-                codedTop = std::min(codedTop, y);
-                codedBottom = y + 1;
+                coded = {std::min(coded.left, x), std::min(coded.top, y),
+                         std::max(coded.right, x + 1), y + 1};
             }
         }
     }
-    const std::size_t colours = palette.size() + (transparent == NO_TRANSPARENT_COLOR ? 0 : 1);
+    return coded;
+}
+
+bool GifWriter::State::writeFrame(std::string& error) {
+    const bool first = frames == 0;
+    const Rect box = changedRect();
+    quantizer.clear();
+    for (int y = box.top; y < box.bottom; ++y) {
+        for (int x = box.left; x < box.right; ++x) {
+            const std::size_t i = std::size_t(y) * std::size_t(width) + std::size_t(x);
+            if (first || current[i] != previous[i]) {
+                quantizer.count(current[i]);
+            }
+        }
+    }
+    // The pixels left alone already spend part of the frame's allowance.
+    const std::uint64_t allowed = current.size() * 3 * 255 / MeanDifferenceDivisor;
+    const std::uint64_t carried = carriedError();
+    const ErrorBudget budget{LargestDifference, allowed > carried ? allowed - carried : 0};
+    const std::vector<std::uint32_t>& palette = quantizer.choose(first ? 256 : 255, budget);
+    const int transparent = first ? NO_TRANSPARENT_COLOR : int(palette.size());
+    if (first) {
+        screen.resize(current.size());
+    }
+    Rect coded = box.right > box.left ? mapPixels(box, palette, transparent) : Rect{0, 0, 0, 0};
     GifByteType blank = GifByteType(transparent);
     GifByteType* origin = &blank;
     std::size_t stride = 1;
-    if (codedRight > codedLeft) {
-        origin = &indices[std::size_t(codedTop - top) * std::size_t(boxWidth) +
-                          std::size_t(codedLeft - left)];
-        stride = std::size_t(boxWidth);
+    if (coded.right > coded.left) {
+        stride = std::size_t(box.right - box.left);
+        origin = &indices[std::size_t(coded.top - box.top) * stride +
+                          std::size_t(coded.left - box.left)];
     } else {
-        // Nothing changed, but the frame still counts: one transparent pixel.
-        codedLeft = codedTop = 0;
-        codedRight = codedBottom = 1;
+        coded = {0, 0, 1, 1};  // nothing changed, but the frame still counts
     }
-    const int codedWidth = codedRight - codedLeft;
 
+    const std::size_t colours = palette.size() + (first ? 0 : 1);
     int bits = 1;
     while ((std::size_t(1) << bits) < colours) {
         ++bits;
@@ -267,15 +278,16 @@ bool GifWriter::State::writeFrame(std::string& error) {
     control.TransparentColor = transparent;
     GifByteType extension[4];
     const std::size_t extensionLength = EGifGCBToExtension(&control, extension);
+    const int codedWidth = coded.right - coded.left;
     const bool described = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, int(extensionLength),
                                             extension) != GIF_ERROR &&
-                           EGifPutImageDesc(gif, codedLeft, codedTop, codedWidth,
-                                            codedBottom - codedTop, false, map) != GIF_ERROR;
+                           EGifPutImageDesc(gif, coded.left, coded.top, codedWidth,
+                                            coded.bottom - coded.top, false, map) != GIF_ERROR;
     GifFreeMapObject(map);  // giflib keeps its own copy
     if (!described) {
         return fail(error, "frame header");
     }
-    for (int y = 0; y < codedBottom - codedTop; ++y) {
+    for (int y = 0; y < coded.bottom - coded.top; ++y) {
         if (EGifPutLine(gif, origin + std::size_t(y) * stride, codedWidth) == GIF_ERROR) {
             return fail(error, "frame pixels");
         }
