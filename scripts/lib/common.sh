@@ -10,8 +10,15 @@ BUILD_DIR="${PATCHVIEW_BUILD_DIR:-$ROOT/build}"
 [[ "$BUILD_DIR" == /* ]] || BUILD_DIR="$PWD/$BUILD_DIR"
 
 # Debian packages the project needs, by purpose.
+# The recorder draws through EGL with Mesa (a GPU's driver or the software
+# renderer) and writes PNG and GIF files.
 BUILD_PACKAGES=(g++ make cmake pkg-config libgtest-dev libgmock-dev
-    libgl1-mesa-dev libglu1-mesa-dev freeglut3-dev)
+    libgl1-mesa-dev libglu1-mesa-dev freeglut3-dev
+    libegl-dev libopengl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev libgif-dev)
+# What the tests drive and inspect the programs with.
+TEST_PACKAGES=(python3 imagemagick)
+# A private X server for the real window, and the tools that find, drive and
+# photograph it.
 WINDOW_PACKAGES=(xvfb xdotool imagemagick libgl1-mesa-dri python3)
 BENCH_PACKAGES=(libbenchmark-dev)
 

@@ -3,11 +3,6 @@
 # starting and stopping Xvfb, waiting for the viewer's window and ending the
 # viewer. Sourced after common.sh (for die), not run.
 
-# Debian packages of a private X server that the viewer can draw in, and of
-# the tools that find, drive and photograph its window.
-# shellcheck disable=SC2034
-XVFB_PACKAGES=(xvfb xdotool imagemagick libgl1-mesa-dri)
-
 XVFB_PID=""
 XVFB_DISPLAY=""
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 # The real viewer's console dialogue, as a person meets it at a terminal or
 # through a pipe, where the program cannot go on: without a display, or
-# interrupted or suspended at the menu. (tests/app/headless_run_test.sh drives its window.)
+# interrupted or suspended at the menu. (scripts/check-install drives its window.)
 #
 #   viewer_test.py PATH_TO_PATCHVIEW [unittest options and test names]
 

@@ -1,0 +1,86 @@
+#include "record/options.h"
+
+const char* const RecordUsage =
+    "usage: patchview-record [--frames N] [--size WxH] [--out DIR] [--png-frames]\n"
+    "\n"
+    "Asks on the console, as the viewer does, for the representation (1: Ferguson\n"
+    "patches, any other key: cubic strips), then draws the viewer's animation\n"
+    "offscreen, with no window and no X server: frame k is the picture the viewer\n"
+    "shows after k idle steps. Saves all frames as patchview-MODE.gif (looping, 10\n"
+    "frames a second) and the last one as patchview-MODE.png, MODE being ferguson\n"
+    "or cubic.\n"
+    "\n"
+    "  --frames N     frames to draw, 1 to 3600 (default 36: one orbit of the eye)\n"
+    "  --size WxH     picture size, each side 16 to 4096 (default 600x600)\n"
+    "  --out DIR      folder of the files, made if missing (default: the current one)\n"
+    "  --png-frames   also every frame as patchview-MODE-000.png, -001.png, ...\n"
+    "  --help         this text\n";
+
+namespace {
+
+// A whole number from min to max, digits only.
+bool readNumber(const std::string& text, int min, int max, int& value) {
+    if (text.empty() || text.size() > 9 ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    value = std::stoi(text);
+    return value >= min && value <= max;
+}
+
+}  // namespace
+
+bool parseOptions(int argc, const char* const* argv, RecordOptions& options, std::string& error) {
+    for (int n = 1; n < argc; ++n) {
+        std::string name = argv[n];
+        std::string value;
+        bool hasValue = false;
+        const std::size_t equals = name.find('=');
+        if (name.rfind("--", 0) == 0 && equals != std::string::npos) {
+            value = name.substr(equals + 1);
+            name.erase(equals);
+            hasValue = true;
+        }
+        const bool takesValue = name == "--frames" || name == "--size" || name == "--out";
+        if (name == "--help" || name == "-h" || name == "--png-frames") {
+            if (hasValue) {
+                error = name + " takes no value";
+                return false;
+            }
+            (name == "--png-frames" ? options.pngFrames : options.help) = true;
+            continue;
+        }
+        if (!takesValue) {
+            error = "unknown option '" + name + "' (see --help)";
+            return false;
+        }
+        if (!hasValue) {
+            if (n + 1 >= argc) {
+                error = name + " needs a value (see --help)";
+                return false;
+            }
+            value = argv[++n];
+        }
+        if (name == "--frames") {
+            if (!readNumber(value, 1, MaxFrames, options.frames)) {
+                error = "--frames takes a whole number from 1 to 3600, not '" + value + "'";
+                return false;
+            }
+        } else if (name == "--size") {
+            const std::size_t x = value.find('x');
+            if (x == std::string::npos ||
+                !readNumber(value.substr(0, x), MinSide, MaxSide, options.width) ||
+                !readNumber(value.substr(x + 1), MinSide, MaxSide, options.height)) {
+                error = "--size takes WIDTHxHEIGHT, each 16 to 4096, not '" + value + "'";
+                return false;
+            }
+        } else {
+            if (value.empty()) {
+                error = "--out needs a folder";
+                return false;
+            }
+            options.out = value;
+        }
+    }
+    return true;
+}

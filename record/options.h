@@ -1,0 +1,25 @@
+#pragma once
+// The recorder's command line.
+
+#include <string>
+
+struct RecordOptions {
+    int frames = 36;  // one orbit of the eye
+    int width = 600;  // the window's size
+    int height = 600;
+    std::string out = ".";
+    bool pngFrames = false;
+    bool help = false;
+};
+
+constexpr int MaxFrames = 3600;
+constexpr int MinSide = 16;
+constexpr int MaxSide = 4096;
+
+// Fills options from argv[1..argc-1]: --frames N, --size WxH, --out DIR,
+// --png-frames and --help, each value also as --name=value. On anything
+// else, or a value out of range, returns false with one line in error.
+bool parseOptions(int argc, const char* const* argv, RecordOptions& options, std::string& error);
+
+// The text of --help.
+extern const char* const RecordUsage;
