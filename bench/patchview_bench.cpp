@@ -138,7 +138,7 @@ BENCHMARK(BM_ClosestPoint);
 void BM_MeasureReport(benchmark::State& state) {
     for (auto _ : state) {
         const CentreCurve curve;
-        benchmark::DoNotOptimize(textReport(measureAll(curve, nullptr)));
+        benchmark::DoNotOptimize(textReport(measureAll(curve)));
     }
 }
 BENCHMARK(BM_MeasureReport)->Unit(benchmark::kMillisecond);

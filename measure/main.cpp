@@ -153,16 +153,19 @@ int main(int argc, char** argv) {
     }
 
     const CentreCurve curve;
-    std::vector<MeasuredPoint> measured;
-    const std::vector<Block> blocks =
-        measureAll(curve, points.file != nullptr ? &measured : nullptr);
+    PointSink sink;
+    if (points.file != nullptr) {
+        writePointsHeader(points.file);
+        sink = [&points](const MeasuredPoint& m) { writePoint(points.file, m); };
+    }
+    const std::vector<Block> blocks = measureAll(curve, sink);
 
     if (json.file != nullptr) {
         const std::string text = jsonReport(blocks);
         finish(json, std::fputs(text.c_str(), json.file) >= 0);
     }
     if (points.file != nullptr) {
-        finish(points, writePointsCsv(points.file, measured));
+        finish(points, std::ferror(points.file) == 0);
     }
     for (Output* o : {&json, &points}) {
         if (!o->path.empty() && std::rename(o->temporary.c_str(), o->path.c_str()) != 0) {

@@ -56,8 +56,8 @@ void addSteps(Steps& total, const Steps& part) {
 // Measures points one after another, keeping the statistics of the block.
 class Tally {
   public:
-    Tally(const CentreCurve& curve, Representation r, std::vector<MeasuredPoint>* points)
-        : curve_(curve), points_(points) {
+    Tally(const CentreCurve& curve, Representation r, const PointSink& sink)
+        : curve_(curve), sink_(sink) {
         block_.representation = r;
     }
 
@@ -74,8 +74,8 @@ class Tally {
         }
         ++block_.points;
         sumOfSquares_ += m.distance * m.distance;
-        if (points_ != nullptr) {
-            points_->push_back(m);
+        if (sink_) {
+            sink_(m);
         }
         return c;
     }
@@ -91,7 +91,7 @@ class Tally {
   private:
     Block block_;
     const CentreCurve& curve_;
-    std::vector<MeasuredPoint>* points_;
+    const PointSink& sink_;
     double sumOfSquares_ = 0.0;
     int hint_ = 0;
 };
@@ -121,12 +121,11 @@ PatchSteps backwardSteps(const CentreCurve& curve, const PatchCorners& corners) 
     return countPatchSteps(at);
 }
 
-Block measureFerguson(const CentreCurve& curve, Derivatives derivatives,
-                      std::vector<MeasuredPoint>* points) {
+Block measureFerguson(const CentreCurve& curve, Derivatives derivatives, const PointSink& sink) {
     Tally tally(curve,
                 derivatives == Derivatives::PerRadian ? Representation::Ferguson
                                                       : Representation::FergusonPerStep,
-                points);
+                sink);
     PatchCorners corners;
     CornerClosest at;
     for (int i = 0; i < lastRow; ++i) {
@@ -155,8 +154,8 @@ Block measureFerguson(const CentreCurve& curve, Derivatives derivatives,
     return tally.finish();
 }
 
-Block measureCubic(const CentreCurve& curve, std::vector<MeasuredPoint>* points) {
-    Tally tally(curve, Representation::Cubic, points);
+Block measureCubic(const CentreCurve& curve, const PointSink& sink) {
+    Tally tally(curve, Representation::Cubic, sink);
     Block& block = tally.block();
     static EdgePoint edge[MaxGridCols][MaxStations];
     static float vertex[MaxGridCols][MaxStations][3];
@@ -200,14 +199,14 @@ Block measureCubic(const CentreCurve& curve, std::vector<MeasuredPoint>* points)
     return tally.finish();
 }
 
-std::vector<Block> measureAll(const CentreCurve& curve, std::vector<MeasuredPoint>* points) {
+std::vector<Block> measureAll(const CentreCurve& curve, const PointSink& sink) {
     std::vector<Block> blocks;
     applyMenuChoice('1');
     sampleSurface();
-    blocks.push_back(measureFerguson(curve, Derivatives::PerRadian, points));
-    blocks.push_back(measureFerguson(curve, Derivatives::PerStep, points));
+    blocks.push_back(measureFerguson(curve, Derivatives::PerRadian, sink));
+    blocks.push_back(measureFerguson(curve, Derivatives::PerStep, sink));
     applyMenuChoice('2');
     sampleSurface();
-    blocks.push_back(measureCubic(curve, points));
+    blocks.push_back(measureCubic(curve, sink));
     return blocks;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // How far the geometry that the displays draw lies from the exact tube.
 
+#include <functional>
 #include <vector>
 
 #include "measure/centre_curve.h"
@@ -61,18 +62,20 @@ struct PatchSteps {
 };
 PatchSteps backwardSteps(const CentreCurve& curve, const PatchCorners& corners);
 
+// Receives every measured point in turn; may be empty.
+using PointSink = std::function<void(const MeasuredPoint&)>;
+
 // Measures every patch of the current grid as the Ferguson display builds it
 // (PerRadian) or with derivatives scaled to the grid steps (PerStep): the
-// 17 x 17 corners and the 256 cell centres of each. Appends each point to
-// points unless it is null.
+// 17 x 17 corners and the 256 cell centres of each.
 Block measureFerguson(const CentreCurve& curve, Derivatives derivatives,
-                      std::vector<MeasuredPoint>* points);
+                      const PointSink& sink = {});
 
 // Measures the cubic strips of the current grid: each station of every edge
 // curve once (the last station of a row is the first of the next) and the
 // centre of every quad.
-Block measureCubic(const CentreCurve& curve, std::vector<MeasuredPoint>* points);
+Block measureCubic(const CentreCurve& curve, const PointSink& sink = {});
 
 // Samples the grid as the menu's key 1 does and measures the patches as
 // drawn and scaled, then as any other key does and measures the strips.
-std::vector<Block> measureAll(const CentreCurve& curve, std::vector<MeasuredPoint>* points);
+std::vector<Block> measureAll(const CentreCurve& curve, const PointSink& sink = {});

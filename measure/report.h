@@ -11,7 +11,8 @@
 std::string textReport(const std::vector<Block>& blocks);
 std::string jsonReport(const std::vector<Block>& blocks);
 
-// A header line, then one line per point: representation, kind (vertex or
-// centre), row, col, u, w, x, y, z, distance, curve_t_deg. False when
-// writing failed.
-bool writePointsCsv(std::FILE* out, const std::vector<MeasuredPoint>& points);
+// The points as CSV: a header line, then one line per point with its
+// representation, kind (vertex or centre), row, col, u, w, x, y, z,
+// distance and curve_t_deg.
+void writePointsHeader(std::FILE* out);
+void writePoint(std::FILE* out, const MeasuredPoint& m);

@@ -115,6 +115,7 @@ TEST(Measure, TheMeasuredGeometryIsTheDrawnGeometry) {
     };
     std::vector<std::array<float, 3>> sent;
     std::vector<MeasuredPoint> points;
+    const PointSink keep = [&points](const MeasuredPoint& m) { points.push_back(m); };
     const auto expectSame = [&](const char* what) {
         for (const MeasuredPoint& m : points) {
             (m.kind == PointKind::Vertex ? vertices[1] : centres[1]).insert(m.position);
@@ -141,7 +142,7 @@ TEST(Measure, TheMeasuredGeometryIsTheDrawnGeometry) {
     for (std::size_t n = 0; n < sent.size(); n += 4) {
         quad({sent[n], sent[n + 1], sent[n + 2], sent[n + 3]});
     }
-    measureFerguson(curve, Derivatives::PerRadian, &points);
+    measureFerguson(curve, Derivatives::PerRadian, keep);
     expectSame("Ferguson patches");
 
     // Strips of 12 vertices, left and right per station; a quad's outline
@@ -154,7 +155,7 @@ TEST(Measure, TheMeasuredGeometryIsTheDrawnGeometry) {
             quad({sent[n], sent[n + 1], sent[n + 3], sent[n + 2]});
         }
     }
-    const Block b = measureCubic(curve, &points);
+    const Block b = measureCubic(curve, keep);
     // The block's figures are those of its points: 46 edge curves of 901
     // stations, 8,100 strips of 5 quads.
     const auto [inside, outside] = std::minmax_element(
