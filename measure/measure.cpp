@@ -40,10 +40,15 @@ Point3 centreOf(const float* a, const float* b, const float* c, const float* d) 
     return m;
 }
 
-void countStep(const Closest& from, const Closest& to, Steps& along, Steps& around, bool alongU) {
-    Steps& steps = alongU ? along : around;
-    const double change = alongU ? std::remainder(to.t - from.t, CurvePeriod)
-                                 : std::remainder(to.angle - from.angle, TwoPi);
+// How far a step moves along the curve and about it; negative: backwards.
+double alongCurve(const Closest& from, const Closest& to) {
+    return std::remainder(to.t - from.t, CurvePeriod);
+}
+double aroundTube(const Closest& from, const Closest& to) {
+    return std::remainder(to.angle - from.angle, TwoPi);
+}
+
+void count(Steps& steps, double change) {
     ++steps.total;
     steps.backward += change < 0.0 ? 1 : 0;
 }
@@ -102,8 +107,8 @@ PatchSteps countPatchSteps(const CornerClosest& at) {
     PatchSteps s;
     for (int a = 0; a < CornersPerSide; ++a) {
         for (int b = 0; b < CellsPerSide; ++b) {
-            countStep(at[b][a], at[b + 1][a], s.alongCurve, s.aroundTube, true);
-            countStep(at[a][b], at[a][b + 1], s.alongCurve, s.aroundTube, false);
+            count(s.alongCurve, alongCurve(at[b][a], at[b + 1][a]));
+            count(s.aroundTube, aroundTube(at[a][b], at[a][b + 1]));
         }
     }
     return s;
@@ -157,9 +162,9 @@ Block measureFerguson(const CentreCurve& curve, Derivatives derivatives, const P
 Block measureCubic(const CentreCurve& curve, const PointSink& sink) {
     Tally tally(curve, Representation::Cubic, sink);
     Block& block = tally.block();
-    static EdgePoint edge[MaxGridCols][MaxStations];
-    static float vertex[MaxGridCols][MaxStations][3];
-    static Closest at[MaxGridCols][MaxStations];
+    EdgePoint edge[MaxGridCols][MaxStations];
+    float vertex[MaxGridCols][MaxStations][3];
+    Closest at[MaxGridCols][MaxStations];
     const int last = stations.count - 1;
     for (int i = 0; i < lastRow; ++i) {
         evaluateEdgeRow(i, edge);
@@ -174,13 +179,13 @@ Block measureCubic(const CentreCurve& curve, const PointSink& sink) {
                 at[k][s] =
                     tally.add(PointKind::Vertex, i, k, stations.t[s], 0.0, surfaceOf(vertex[k][s]));
                 if (k > 0) {
-                    countStep(at[k - 1][s], at[k][s], block.alongCurve, block.aroundTube, false);
+                    count(block.aroundTube, aroundTube(at[k - 1][s], at[k][s]));
                 }
             }
         }
         for (int k = 0; k <= lastCol; ++k) {
             for (int s = 0; s < last; ++s) {
-                countStep(at[k][s], at[k][s + 1], block.alongCurve, block.aroundTube, true);
+                count(block.alongCurve, alongCurve(at[k][s], at[k][s + 1]));
             }
         }
         for (int j = 0; j < lastCol; ++j) {
