@@ -11,15 +11,16 @@ constexpr double ArcStep = CurvePeriod / Arcs;
 
 // With c = cos 1.5t: |C''|^2 = -4.671875 c^2 + 4.875 c + 9.5625 <= 10.834 and
 // |C'|^2 = 1.9375 c^2 + 1.5 c + 2.8125 >= 2.5222, for every t.
-constexpr double MaxCurvatureVector = 3.3;
+constexpr double MaxSecondDerivative = 3.3;
 constexpr double MinSpeedSquared = 2.52;
 // An arc strays from its chord by at most h^2 / 8 * max |C''|.
-constexpr double Sag = ArcStep * ArcStep / 8.0 * MaxCurvatureVector;
+constexpr double Sag = ArcStep * ArcStep / 8.0 * MaxSecondDerivative;
 // Within this distance of every point of an arc, |p - C(t)|^2 is strictly
 // convex on the arc: its second derivative is at least
 // 2 (|C'|^2 - |p - C| |C''|) > 0. Then it has at most one minimum there.
-constexpr double ConvexReach = MinSpeedSquared / MaxCurvatureVector;
-// A farther point is searched on this many pieces of each arc.
+constexpr double ConvexReach = MinSpeedSquared / MaxSecondDerivative;
+// A farther point, for which an arc may hold more than one minimum, is
+// searched on this many pieces of each arc.
 constexpr int FarPieces = 32;
 constexpr int MaxCandidates = 32;
 
@@ -211,14 +212,12 @@ Closest CentreCurve::closest(const Point3& p, int hint) const {
             }
             continue;
         }
-        const int nearer = 2 * item.node;
-        const double dNearer = boxDistanceSquared(nearer);
-        const double dFarther = boxDistanceSquared(nearer + 1);
-        const Pending first = {nearer, dNearer};
-        const Pending second = {nearer + 1, dFarther};
-        const bool swap = dFarther < dNearer;
-        stack[top++] = swap ? first : second;
-        stack[top++] = swap ? second : first;
+        const Pending left = {2 * item.node, boxDistanceSquared(2 * item.node)};
+        const Pending right = {2 * item.node + 1, boxDistanceSquared(2 * item.node + 1)};
+        // The nearer child is taken first.
+        const bool leftNearer = left.lowerSquared <= right.lowerSquared;
+        stack[top++] = leftNearer ? right : left;
+        stack[top++] = leftNearer ? left : right;
     }
 
     std::sort(candidates, candidates + candidateCount,

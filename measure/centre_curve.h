@@ -38,9 +38,12 @@ class CentreCurve {
   public:
     CentreCurve();
 
-    // The global closest point, exact to far below 1e-9 in distance. hint is
-    // an arc index (from a previous answer's arcOf) that only speeds up the
-    // search when p is near the last point asked about.
+    // The global closest point. Exact to rounding for p within 0.76 of the
+    // curve (the tube has radius 0.2), where no arc of the table can hold
+    // more than one minimum; farther points are searched on 32 pieces of
+    // every arc that may hold the closest point. hint is an arc index (from
+    // arcOf of an answer before) that only speeds the search up when p lies
+    // near the point asked about then.
     Closest closest(const Point3& p, int hint = 0) const;
 
     // The arc that holds parameter t, as a hint for the next query.
