@@ -82,21 +82,28 @@ void appendSteps(std::string& out, const char* direction, const Steps& s) {
            s.backward, s.total);
 }
 
+// The shortest text that reads back as the same double.
+std::string number(double v) {
+    char text[32];
+    return std::string(text, std::to_chars(text, text + sizeof text, v).ptr);
+}
+
 std::string jsonPoint(const MeasuredPoint& m) {
     std::string s;
     append(s,
-           "{\"distance\": %.17g, \"percent_of_radius\": %.17g, \"kind\": \"%s\", \"row\": %d, "
-           "\"col\": %d, \"u\": %.17g, \"w\": %.17g, \"position\": [%.17g, %.17g, %.17g], "
-           "\"curve_t_deg\": %.17g}",
-           m.distance, percentOfRadius(m.distance), kindName(m.kind), m.row, m.col, m.u, m.w,
-           m.position[0], m.position[1], m.position[2], m.curveT * DegreesPerRadian);
+           "{\"distance\": %s, \"percent_of_radius\": %s, \"kind\": \"%s\", \"row\": %d, "
+           "\"col\": %d, \"u\": %s, \"w\": %s, \"position\": [%s, %s, %s], \"curve_t_deg\": %s}",
+           number(m.distance).c_str(), number(percentOfRadius(m.distance)).c_str(),
+           kindName(m.kind), m.row, m.col, number(m.u).c_str(), number(m.w).c_str(),
+           number(m.position[0]).c_str(), number(m.position[1]).c_str(),
+           number(m.position[2]).c_str(), number(m.curveT * DegreesPerRadian).c_str());
     return s;
 }
 
 std::string jsonSteps(const Steps& s) {
     std::string out;
-    append(out, "{\"backward\": %ld, \"total\": %ld, \"share\": %.17g}", s.backward, s.total,
-           share(s));
+    append(out, "{\"backward\": %ld, \"total\": %ld, \"share\": %s}", s.backward, s.total,
+           number(share(s)).c_str());
     return out;
 }
 
@@ -127,13 +134,13 @@ std::string textReport(const std::vector<Block>& blocks) {
 std::string jsonReport(const std::vector<Block>& blocks) {
     std::string out;
     append(out,
-           "{\n  \"tube_radius\": %.17g,\n"
+           "{\n  \"tube_radius\": %s,\n"
            "  \"distance\": \"distance to the closest point of the centre curve minus the radius, "
            "positive outside the tube\",\n"
            "  \"backward_step\": \"along the curve: the closest curve parameter of the step's end "
            "is below that of its start, modulo the period; around the tube: the angle about the "
            "curve decreases\",\n  \"blocks\": [",
-           tubeRadius);
+           number(tubeRadius).c_str());
     for (std::size_t n = 0; n < blocks.size(); ++n) {
         const Block& b = blocks[n];
         append(out, "%s\n    {\n", n > 0 ? "," : "");
@@ -144,9 +151,8 @@ std::string jsonReport(const std::vector<Block>& blocks) {
         append(out, "      \"points\": %ld,\n", b.points);
         out += "      \"largest_outside\": " + jsonPoint(b.outside) + ",\n";
         out += "      \"largest_inside\": " + jsonPoint(b.inside) + ",\n";
-        append(out,
-               "      \"root_mean_square\": {\"distance\": %.17g, \"percent_of_radius\": %.17g},\n",
-               b.rootMeanSquare, percentOfRadius(b.rootMeanSquare));
+        append(out, "      \"root_mean_square\": {\"distance\": %s, \"percent_of_radius\": %s},\n",
+               number(b.rootMeanSquare).c_str(), number(percentOfRadius(b.rootMeanSquare)).c_str());
         out += "      \"backward_steps\": {\"along_curve\": " + jsonSteps(b.alongCurve) +
                ", \"around_tube\": " + jsonSteps(b.aroundTube) + "}\n    }";
     }
