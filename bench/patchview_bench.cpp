@@ -10,6 +10,8 @@
 #include "display/cubic_display.h"
 #include "display/ferguson_display.h"
 #include "gl_stand_in.h"
+#include "measure/measure.h"
+#include "measure/report.h"
 #include "surface/facing.h"
 #include "surface/ferguson.h"
 #include "surface/surface_grid.h"
@@ -107,6 +109,39 @@ void BM_FergusonIdleStep(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_FergusonIdleStep)->Unit(benchmark::kMicrosecond);
+
+// The global closest point of the centre curve, for the points of the cubic
+// grid in order, each query hinted by the answer before, as the measuring
+// program asks.
+void BM_ClosestPoint(benchmark::State& state) {
+    startUp(CubicKey);
+    std::vector<Point3> points;
+    for (int i = 0; i <= lastRow; ++i) {
+        for (int j = 0; j <= lastCol; ++j) {
+            points.push_back({surfacePoints[i][j].x, surfacePoints[i][j].y, surfacePoints[i][j].z});
+        }
+    }
+    const CentreCurve curve;
+    std::size_t n = 0;
+    int hint = 0;
+    for (auto _ : state) {
+        const Closest c = curve.closest(points[n], hint);
+        hint = curve.arcOf(c.t);
+        n = n + 1 < points.size() ? n + 1 : 0;
+        benchmark::DoNotOptimize(c);
+    }
+}
+BENCHMARK(BM_ClosestPoint);
+
+// The measuring program's whole report: the curve's table, both samplings,
+// the three blocks and the text.
+void BM_MeasureReport(benchmark::State& state) {
+    for (auto _ : state) {
+        const CentreCurve curve;
+        benchmark::DoNotOptimize(textReport(measureAll(curve)));
+    }
+}
+BENCHMARK(BM_MeasureReport)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

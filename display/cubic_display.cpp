@@ -3,6 +3,8 @@
 #include <GL/freeglut.h>
 #include <GL/gl.h>
 
+#include <type_traits>
+
 #include "app/globals.h"
 #include "display/frame.h"
 #include "geometry/vector3.h"
@@ -20,25 +22,7 @@ Vector3 display(const Point& p) {
     return Vector3(p.y, p.z, p.x);
 }
 
-// Stations 0, 0.2, ... while not past 1, stepped as a user of the strip
-// would: six, the last exactly 1.
-constexpr int MaxStations = 8;
-struct Stations {
-    double t[MaxStations];
-    int count;
-};
-
-constexpr Stations makeStations() {
-    Stations s{};
-    for (double t = 0.0; t <= 1.0 && s.count < MaxStations; t = t + StripStep) {
-        s.t[s.count++] = t;
-    }
-    return s;
-}
-
-// Computed by the compiler, so that no optimiser can change the stations.
-constexpr Stations stations = makeStations();
-static_assert(stations.count == 6 && stations.t[3] == 0x1.3333333333334p-1 && stations.t[5] == 1.0);
+static_assert(std::is_same_v<GLfloat, float>, "the vertices are kept as the floats sent");
 
 // One strip: its vertices as sent (left, right per station) and the unit
 // normal that shades each station.
@@ -51,12 +35,6 @@ Strip strips[(MaxGridRows - 1) * (MaxGridCols - 1)];
 bool stripsFilled = false;
 unsigned stripsGeneration = 0;
 
-void storeVertex(const Point& p, GLfloat* out) {
-    out[0] = static_cast<GLfloat>(p.y);
-    out[1] = static_cast<GLfloat>(p.z);
-    out[2] = static_cast<GLfloat>(p.x);
-}
-
 void storeNormal(const Vector3& n, double* out) {
     out[0] = n.getX();
     out[1] = n.getY();
@@ -66,11 +44,7 @@ void storeNormal(const Vector3& n, double* out) {
 void buildStrips() {
     Point edge[MaxGridCols][MaxStations];
     for (int i = 0; i < lastRow; ++i) {
-        for (int k = 0; k <= lastCol; ++k) {
-            for (int s = 0; s < stations.count; ++s) {
-                edge[k][s] = edgeCurvePoint(i, k, stations.t[s]);
-            }
-        }
+        evaluateEdgeRow(i, edge);
         for (int j = 0; j < lastCol; ++j) {
             Strip& strip = strips[i * lastCol + j];
             const Vector3 a = toDisplayAxes(surfacePoints[i][j]);
@@ -87,8 +61,8 @@ void buildStrips() {
                     n = unit(e1.cross(e2));
                 }
                 storeNormal(n, strip.normal[s]);
-                storeVertex(left, strip.vertex[2 * s]);
-                storeVertex(right, strip.vertex[2 * s + 1]);
+                stripVertex(left, strip.vertex[2 * s]);
+                stripVertex(right, strip.vertex[2 * s + 1]);
             }
         }
     }
@@ -97,21 +71,6 @@ void buildStrips() {
 }
 
 }  // namespace
-
-EdgePoint edgeCurvePoint(int i, int k, double t) {
-    const double h00 = 2.0 * t * t * t - 3.0 * t * t + 1.0;
-    const double h01 = -2.0 * t * t * t + 3.0 * t * t;
-    const double h10 = t * t * t - 2.0 * t * t + t;
-    const double h11 = t * t * t - t * t;
-    const double du = curveParams[i + 1] - curveParams[i];
-    const SurfaceSample& p0 = surfacePoints[i][k];
-    const SurfaceSample& p1 = surfacePoints[i + 1][k];
-    const SurfaceSample& d0 = tangentU[i][k];
-    const SurfaceSample& d1 = tangentU[i + 1][k];
-    return EdgePoint{h00 * p0.x + h01 * p1.x + h10 * du * d0.x + h11 * du * d1.x,
-                     h00 * p0.y + h01 * p1.y + h10 * du * d0.y + h11 * du * d1.y,
-                     h00 * p0.z + h01 * p1.z + h10 * du * d0.z + h11 * du * d1.z};
-}
 
 void displayCubic() {
     const Vector3 eye(eyePos.x, eyePos.y, eyePos.z);

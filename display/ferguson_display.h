@@ -3,14 +3,11 @@
 // tessellated, culled and shaded by its facing channel.
 
 #include "geometry/matrix4.h"
+// PatchSubdivisionDepth, PatchExtent and the tessellation that they give.
+#include "surface/tessellation.h"
 
-// Subdivision levels of a patch: 4 gives 16 x 16 cells.
-constexpr int PatchSubdivisionDepth = 4;
 // Cells whose centre facing is below this are not drawn.
 constexpr double FacingThreshold = 0.001;
-// Patches are drawn over [0, PatchExtent]^2 so that each overlaps the start
-// of its neighbours in u and w.
-constexpr double PatchExtent = 1.05;
 
 // Display callback: clears, looks from eyePos at the origin, draws one patch
 // per grid cell and swaps the buffers.

@@ -16,6 +16,11 @@ auto note(GlOp op, const char* name) {
         const std::initializer_list<double> args = {static_cast<double>(values)...};
         gl.stream.add(op, args);
         ++gl.counts[static_cast<int>(op)];
+        if constexpr (sizeof...(values) == 3) {
+            if (op == GlOp::Vertex3f && gl.vertices != nullptr) {
+                gl.vertices->push_back({static_cast<float>(values)...});
+            }
+        }
         if (gl.stream.calls <= 64) {
             gl.text += (gl.text.empty() ? "" : " ") + std::string(name) + "(";
             char number[32];

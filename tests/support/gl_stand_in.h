@@ -4,8 +4,10 @@
 // the first calls are kept as text: a test compares a whole frame as one
 // number and a short sequence as readable text.
 
+#include <array>
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "call_digest.h"
 
@@ -20,6 +22,8 @@ struct GlStandIn {
     void (*idle)() = nullptr;
     void (*reshape)(int, int) = nullptr;
     void (*keyboard)(unsigned char, int, int) = nullptr;
+    // When set, the arguments of every glVertex3f are appended here.
+    std::vector<std::array<float, 3>>* vertices = nullptr;
     // Off: calls are only counted (stream.calls), for the benchmarks.
     bool digesting = true;
 
