@@ -98,7 +98,8 @@ bool record(const RecordOptions& options, const std::string& base, OffscreenCont
     if (!written || !files.commit(error)) {
         return false;
     }
-    std::printf("animation: %s (%d frames)\n", files.path(0).c_str(), options.frames);
+    std::printf("animation: %s (%d frame%s)\n", files.path(0).c_str(), options.frames,
+                options.frames == 1 ? "" : "s");
     if (options.pngFrames) {
         std::printf("frames: %s to %s\n", files.path(1).c_str(),
                     files.path(names.size() - 2).c_str());
@@ -131,8 +132,9 @@ int main(int argc, char** argv) {
     handleReshape(options.width, options.height);
     enableDepthTest();
 
-    std::printf("drawing %d frames of %dx%d with %s\n", options.frames, options.width,
-                options.height, OffscreenContext::renderer().c_str());
+    std::printf("drawing %d frame%s of %dx%d with %s\n", options.frames,
+                options.frames == 1 ? "" : "s", options.width, options.height,
+                OffscreenContext::renderer().c_str());
     std::fflush(stdout);
     const std::string base = patchMode == 0 ? "patchview-ferguson" : "patchview-cubic";
     if (!record(options, base, context, error)) {
