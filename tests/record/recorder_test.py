@@ -18,8 +18,8 @@ class Recorder(unittest.TestCase):
         return made.name
 
     def record(self, key, *args, **popen):
-        process = subprocess.Popen([RECORDER, *args], env=ENV, stdin=subprocess.PIPE,
-                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, **popen)
+        process = subprocess.Popen([RECORDER, *args], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                   stderr=subprocess.PIPE, **{"env": ENV, **popen})
         self.addCleanup(process.kill)
         out, err = process.communicate(key, timeout=120)
         return process.returncode, out, err.decode()
@@ -60,6 +60,11 @@ class Recorder(unittest.TestCase):
             self.assertEqual((code, text, err.count("\n")), (status, b"", 1), args)
             self.assertIn(words, err)
             self.assertEqual(os.listdir(out), ["a-file"])
+        # No EGL vendor at all: the packages that provide one are named.
+        code, text, err = self.record(b"1", "--out", out,
+                                      env=dict(ENV, __EGL_VENDOR_LIBRARY_FILENAMES="/none.json"))
+        self.assertEqual((code, text, os.listdir(out)), (1, b"", ["a-file"]))
+        self.assertRegex(err, "^patchview-record: no usable EGL: .*libegl-mesa0.*\n$")
 
     def test_a_full_disk_or_an_interruption_leaves_nothing(self):
         def small_files():
