@@ -36,8 +36,8 @@ struct CallDigest {
     }
 };
 
-// The GL and GLU calls that draw a frame, for the code that stands in for
-// them or passes them on: X(name, op, parameters, arguments).
+// The GL and GLU calls that draw a frame, for the stand-in that folds them:
+// X(name, op, parameters, arguments).
 // clang-format off
 #define FRAME_CALLS(X)                                                                         \
     X(glClear, Clear, (GLbitfield mask), (mask))                                               \
