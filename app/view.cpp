@@ -30,3 +30,7 @@ void enableDepthTest() {
 DisplayCallback displayForMode() {
     return patchMode == 0 ? displayFerguson : displayCubic;
 }
+
+const char* windowTitle() {
+    return patchMode == 0 ? "Ferguson Patches" : "Cubic Patches";
+}

@@ -13,3 +13,7 @@ void enableDepthTest();
 // otherwise.
 using DisplayCallback = void (*)();
 DisplayCallback displayForMode();
+
+// The window's title for patchMode: "Ferguson Patches" for 0, "Cubic
+// Patches" otherwise.
+const char* windowTitle();

@@ -12,7 +12,7 @@ void initWindow(int argc, char** argv) {
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_RGB | GLUT_DEPTH);
     glutInitWindowSize(600, 600);
     glutInitWindowPosition(100, 100);
-    glutCreateWindow(patchMode == 0 ? "Ferguson Patches" : "Cubic Patches");
+    glutCreateWindow(windowTitle());
     glutReshapeFunc(handleReshape);
     glutIdleFunc(handleIdle);
     glutDisplayFunc(displayForMode());

@@ -13,6 +13,7 @@
 #include "display/ferguson_display.h"
 #include "display/frame.h"
 #include "gl_stand_in.h"
+#include "primitive_digest.h"
 #include "record/frame_loop.h"
 #include "surface/facing.h"
 #include "surface/ferguson.h"
@@ -107,5 +108,20 @@ TEST(Frames, DrawPatchOverEveryCellAndTheFacingCutOff) {
         gl = GlStandIn();
         displayFerguson();
         EXPECT_EQ(gl.count(GlOp::Begin), drawn);
+    }
+}
+
+TEST(Frames, PrimitivesThatTheWebHostGathersToo) {
+    for (const int key : {'1', '2'}) {
+        startUp(key == '1' ? 72 : 8);
+        PrimitiveDigest digest;
+        gl = GlStandIn();
+        gl.primitives = &digest;
+        drawFrames(24, [&](int k) {
+            EXPECT_EQ(pinnedFrameMismatch(key, k, digest), "");
+            digest = PrimitiveDigest();
+            return true;
+        });
+        gl = GlStandIn();
     }
 }

@@ -10,6 +10,21 @@
 GlStandIn gl;
 
 namespace {
+// Folds the calls that make primitives into gl.primitives.
+void notePrimitive(GlOp op, std::initializer_list<double> args) {
+    const double* a = args.begin();
+    const auto f = [a](int n) { return static_cast<float>(a[n]); };
+    if (op == GlOp::Begin) {
+        gl.primitives->begin(static_cast<std::uint32_t>(a[0]));
+    } else if (op == GlOp::Color3f) {
+        gl.primitives->colour(f(0), f(1), f(2));
+    } else if (op == GlOp::Vertex3f) {
+        gl.primitives->vertex(f(0), f(1), f(2));
+    } else if (op == GlOp::End) {
+        gl.primitives->end();
+    }
+}
+
 // Notes a call of op named name; called with its arguments.
 auto note(GlOp op, const char* name) {
     return [op, name](auto... values) {
@@ -20,6 +35,9 @@ auto note(GlOp op, const char* name) {
             if (op == GlOp::Vertex3f && gl.vertices != nullptr) {
                 gl.vertices->push_back({static_cast<float>(values)...});
             }
+        }
+        if (gl.primitives != nullptr) {
+            notePrimitive(op, args);
         }
         if (gl.stream.calls <= 64) {
             gl.text += (gl.text.empty() ? "" : " ") + std::string(name) + "(";

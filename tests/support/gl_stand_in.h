@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "call_digest.h"
+#include "primitive_digest.h"
 
 struct GlStandIn {
     CallDigest stream;
@@ -24,6 +25,8 @@ struct GlStandIn {
     void (*keyboard)(unsigned char, int, int) = nullptr;
     // When set, the arguments of every glVertex3f are appended here.
     std::vector<std::array<float, 3>>* vertices = nullptr;
+    // When set, every primitive is folded here as it ends.
+    PrimitiveDigest* primitives = nullptr;
     // Off: calls are only counted (stream.calls), for the benchmarks.
     bool digesting = true;
 

@@ -1,0 +1,94 @@
+#pragma once
+// A digest of what a frame draws, primitive by primitive: the mode, the
+// vertex count, then each vertex's colour and position as the floats given.
+// The GL stand-in folds it from the calls and the web host's test from the
+// arrays that the host gathered, so equal digests mean that both hold every
+// polygon and strip, in order, to the last bit.
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "call_digest.h"
+
+class PrimitiveDigest {
+  public:
+    void begin(std::uint32_t mode) {
+        mode_ = mode;
+        open_.clear();
+    }
+    void colour(float r, float g, float b) {
+        colour_[0] = r;
+        colour_[1] = g;
+        colour_[2] = b;
+    }
+    void vertex(float x, float y, float z) {
+        for (const float c : {colour_[0], colour_[1], colour_[2], x, y, z}) {
+            open_.push_back(c);
+        }
+    }
+    void end() {
+        const double head[2] = {static_cast<double>(mode_), static_cast<double>(open_.size() / 6)};
+        digest_.fold(head, 2);
+        for (const float v : open_) {
+            const double d = v;
+            digest_.fold(&d);
+        }
+        ++primitives_;
+        vertices_ += open_.size() / 6;
+    }
+
+    std::uint64_t value() const { return digest_.value; }
+    std::uint64_t primitives() const { return primitives_; }
+    std::uint64_t vertices() const { return vertices_; }
+
+  private:
+    CallDigest digest_;
+    std::uint32_t mode_ = 0;
+    float colour_[3] = {1.0f, 1.0f, 1.0f};
+    std::vector<float> open_;
+    std::uint64_t primitives_ = 0;
+    std::uint64_t vertices_ = 0;
+};
+
+// Frames of the two modes as the viewer draws them after its start-up, by
+// idle steps: the digest of their primitives, and how many primitives and
+// vertices they hold. Shared by the stand-in's frames and the web host's.
+struct PinnedPrimitives {
+    int key;
+    int steps;
+    std::uint64_t digest;
+    std::uint64_t primitives;
+    std::uint64_t vertices;
+};
+
+// Frames 0, 7 and 23 of both modes, pinned from the stand-in, whose call
+// digests of the same frames were verified independently.
+inline constexpr PinnedPrimitives PinnedFrames[] = {
+    {'1', 0, 0xe3ab464876b05f3du, 114703, 458812},  {'1', 7, 0xe810ae3dec84b8f5u, 111658, 446632},
+    {'1', 23, 0xaf548c16e2b724cdu, 110913, 443652}, {'2', 0, 0xab3a8784be634545u, 8100, 97200},
+    {'2', 7, 0x442cba77fe634545u, 8100, 97200},     {'2', 23, 0xcf7bddef3e634545u, 8100, 97200},
+};
+
+// What differs between frame k of key's mode, folded into digest, and its
+// pin; empty when they agree or the frame is not pinned.
+inline std::string pinnedFrameMismatch(int key, int k, const PrimitiveDigest& digest) {
+    for (const PinnedPrimitives& pin : PinnedFrames) {
+        if (pin.key != key || pin.steps != k) {
+            continue;
+        }
+        if (digest.value() == pin.digest && digest.primitives() == pin.primitives &&
+            digest.vertices() == pin.vertices) {
+            return "";
+        }
+        char line[200];
+        std::snprintf(line, sizeof line,
+                      "key %c frame %d: digest 0x%016llx, %llu primitives, %llu vertices",
+                      static_cast<char>(key), k, static_cast<unsigned long long>(digest.value()),
+                      static_cast<unsigned long long>(digest.primitives()),
+                      static_cast<unsigned long long>(digest.vertices()));
+        return line;
+    }
+    return "";
+}

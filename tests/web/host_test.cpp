@@ -1,0 +1,229 @@
+// The web host natively: the arrays that its GL entry points gather from the
+// display code, the triangles and matrices that WebGL draws them with, and
+// the still-frame links of the page.
+
+#include <GL/freeglut.h>
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "app/view.h"
+#include "primitive_digest.h"
+#include "record/frame_loop.h"
+#include "surface_fixture.h"
+#include "web/gl_backend.h"
+#include "web/still_link.h"
+
+namespace {
+
+// What reached WebGL, in order, and the primitives of the batches drawn.
+struct Recorder : GlBackend {
+    std::vector<std::string> calls;
+    PrimitiveDigest digest;
+    std::vector<std::uint32_t> lastIndices;
+    std::size_t lastIndexCount = 0;
+    bool lastUnchanged = false;
+    float projection[16] = {};
+    float modelView[16] = {};
+
+    void clear(std::uint32_t mask) override { calls.push_back("clear " + std::to_string(mask)); }
+    void viewport(int x, int y, int w, int h) override {
+        calls.push_back("viewport " + std::to_string(x) + " " + std::to_string(y) + " " +
+                        std::to_string(w) + " " + std::to_string(h));
+    }
+    void enable(std::uint32_t c) override { calls.push_back("enable " + std::to_string(c)); }
+    void depthFunc(std::uint32_t f) override { calls.push_back("depth " + std::to_string(f)); }
+    void present() override { calls.push_back("present"); }
+    void draw(FrameGatherer& batch) override {
+        calls.push_back("draw " + std::to_string(batch.vertexCount()));
+        const GatheredVertex* v = batch.vertices();
+        for (const PrimitiveRun& run : batch.runs()) {
+            for (std::uint32_t p = 0; p < run.count; ++p) {
+                digest.begin(run.mode);
+                for (std::uint32_t n = 0; n < run.vertices; ++n, ++v) {
+                    digest.colour(v->r, v->g, v->b);
+                    digest.vertex(v->x, v->y, v->z);
+                }
+                digest.end();
+            }
+        }
+        EXPECT_EQ(v, batch.vertices() + batch.vertexCount()) << "runs cover every vertex";
+        const std::vector<std::uint32_t>& indices = batch.indices(lastIndexCount, lastUnchanged);
+        lastIndices.assign(indices.begin(), indices.begin() + lastIndexCount);
+        std::copy(batch.projection(), batch.projection() + 16, projection);
+        std::copy(batch.modelView(), batch.modelView() + 16, modelView);
+    }
+};
+
+struct WebHost : ::testing::Test {
+    Recorder gl;
+    void SetUp() override { setGlBackend(&gl); }
+    void TearDown() override { setGlBackend(nullptr); }
+};
+
+void vertices(int n) {
+    for (int k = 0; k < n; ++k) {
+        glVertex3f(static_cast<float>(k), 0.0f, 0.0f);
+    }
+}
+
+}  // namespace
+
+TEST_F(WebHost, GathersThePinnedFramesAsTheStandInRecordsThem) {
+    for (const int key : {'1', '2'}) {
+        startUp(key == '1' ? 72 : 8);
+        drawFrames(24, [&](int k) {
+            EXPECT_EQ(pinnedFrameMismatch(key, k, gl.digest), "");
+            // One batch a frame, drawn at the swap, after the clear.
+            EXPECT_EQ(gl.calls.size(), 3u);
+            EXPECT_EQ(gl.calls.front(), "clear 16640");
+            EXPECT_EQ(gl.calls.back(), "present");
+            gl.digest = PrimitiveDigest();
+            gl.calls.clear();
+            return true;
+        });
+    }
+}
+
+TEST_F(WebHost, TrianglesOfPolygonsAndQuadStrips) {
+    // A quad and a pentagon are fans from their first vertex; a quad strip
+    // gives two triangles per quad and drops an odd last vertex; what makes
+    // no triangle is dropped, as are vertices outside begin and end.
+    glVertex3f(9.0f, 9.0f, 9.0f);
+    glBegin(GL_POLYGON);
+    vertices(4);
+    glEnd();
+    glBegin(GL_POLYGON);
+    vertices(5);
+    glEnd();
+    glBegin(GL_QUAD_STRIP);
+    vertices(7);
+    glEnd();
+    glBegin(GL_POLYGON);
+    vertices(2);
+    glEnd();
+    glBegin(GL_QUAD_STRIP);
+    vertices(3);
+    glEnd();
+    glutSwapBuffers();
+    EXPECT_EQ(gl.calls, (std::vector<std::string>{"draw 16", "present"}));
+    EXPECT_EQ(gl.lastIndices,
+              (std::vector<std::uint32_t>{0,  1,  2,  0,  2,  3,            // quad
+                                          4,  5,  6,  4,  6,  7,  4, 7, 8,  // pentagon
+                                          9,  10, 12, 9,  12, 11,           // strip: first quad
+                                          11, 12, 14, 11, 14, 13}));  // second; vertex 15 unused
+    EXPECT_FALSE(gl.lastUnchanged);
+
+    // Frames of one kind of primitive share one list and draw a prefix of it,
+    // until a frame needs more than it holds.
+    const auto quads = [this](int n) {
+        for (int k = 0; k < n; ++k) {
+            glBegin(GL_POLYGON);
+            vertices(4);
+            glEnd();
+        }
+        glutSwapBuffers();
+        return std::pair{gl.lastIndexCount, gl.lastUnchanged};
+    };
+    EXPECT_EQ(quads(3), (std::pair<std::size_t, bool>{18, false}));
+    EXPECT_EQ(quads(6), (std::pair<std::size_t, bool>{36, true}));
+    EXPECT_EQ(quads(2), (std::pair<std::size_t, bool>{12, true}));
+    EXPECT_EQ(quads(7), (std::pair<std::size_t, bool>{42, false}));
+    EXPECT_EQ(gl.lastIndices[41], 27u);
+}
+
+TEST_F(WebHost, DrawsBeforeAnythingThatChangesHowItIsDrawn) {
+    handleReshape(800, 400);
+    enableDepthTest();
+    glBegin(GL_POLYGON);
+    vertices(3);
+    glClear(GL_COLOR_BUFFER_BIT);  // refused inside begin and end, as GL does
+    glMatrixMode(GL_PROJECTION);
+    glEnd();
+    glMatrixMode(GL_MODELVIEW);
+    glBegin(GL_POLYGON);
+    vertices(4);
+    glEnd();
+    glClear(GL_DEPTH_BUFFER_BIT);
+    glutSwapBuffers();
+    EXPECT_EQ(gl.calls,
+              (std::vector<std::string>{"viewport 0 0 800 400", "depth 515", "enable 2929",
+                                        "draw 3", "draw 4", "clear 256", "present"}));
+}
+
+TEST_F(WebHost, ProjectsAsTheWindowDoes) {
+    // The window's perspective at aspect 2 and the view from (0, 0, 5).
+    handleReshape(800, 400);
+    glLoadIdentity();
+    gluLookAt(0.0, 0.0, 5.0, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
+    glBegin(GL_POLYGON);
+    vertices(3);
+    glEnd();
+    glutSwapBuffers();
+    const double f = 1.0 / std::tan(30.0 * M_PI / 180.0);
+    const double expectedProjection[16] = {
+        f / 2, 0, 0, 0, 0, f, 0, 0, 0, 0, -701.0 / 699.0, -1, 0, 0, -1400.0 / 699.0, 0};
+    const double expectedView[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, -5, 1};
+    for (int k = 0; k < 16; ++k) {
+        EXPECT_NEAR(gl.projection[k], expectedProjection[k], 1e-6) << "projection " << k;
+        EXPECT_NEAR(gl.modelView[k], expectedView[k], 1e-6) << "model-view " << k;
+    }
+    // From another eye: the origin lies straight ahead, +y stays up.
+    glLoadIdentity();
+    gluLookAt(3.0, 0.0, 4.0, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
+    glBegin(GL_POLYGON);
+    vertices(3);
+    glEnd();
+    glutSwapBuffers();
+    const float* m = gl.modelView;
+    EXPECT_NEAR(m[14], -5.0, 1e-6);  // the origin, 5 ahead
+    EXPECT_NEAR(m[12], 0.0, 1e-6);
+    EXPECT_NEAR(m[5], 1.0, 1e-6);
+    EXPECT_NEAR(m[0] * 3.0 + m[8] * 4.0 + m[12], 0.0, 1e-6);  // the eye maps to 0
+    EXPECT_NEAR(m[2] * 3.0 + m[10] * 4.0 + m[14], 0.0, 1e-6);
+}
+
+TEST(StillLink, ReadsTheKeyFrameAndSizeAndRefusesAnythingElse) {
+    StillLink link;
+    std::string error;
+    EXPECT_EQ(parseStillLink("", link, error), LinkKind::Interactive);
+    ASSERT_EQ(parseStillLink("key=1&frame=23&size=320x200", link, error), LinkKind::Still);
+    EXPECT_EQ(link.key, '1');
+    EXPECT_EQ(link.frame, 23);
+    EXPECT_EQ(link.width, 320);
+    EXPECT_EQ(link.height, 200);
+    ASSERT_EQ(parseStillLink("size=16x4096&key=%78&frame=3599&", link, error), LinkKind::Still);
+    EXPECT_EQ(link.key, 'x');
+    EXPECT_EQ(link.frame, 3599);
+    EXPECT_EQ(link.height, 4096);
+    ASSERT_EQ(parseStillLink("key=2", link, error), LinkKind::Still);
+    EXPECT_EQ(link.frame, 0);
+    EXPECT_EQ(link.width, 600);
+    EXPECT_EQ(link.height, 600);
+
+    const std::pair<const char*, const char*> bad[] = {
+        {"frame=3", "it needs a key"},
+        {"key=", "key takes one character"},
+        {"key=12", "key takes one character"},
+        {"key", "key needs a value"},
+        {"key=%4", "key needs a value"},
+        {"key=1&frame=3600", "frame takes a whole number from 0 to 3599, not '3600'"},
+        {"key=1&frame=-1", "frame takes"},
+        {"key=1&frame=1.5", "frame takes"},
+        {"key=1&size=15x600", "size takes WIDTHxHEIGHT, each from 16 to 4096, not '15x600'"},
+        {"key=1&size=600x4097", "size takes"},
+        {"key=1&size=600", "size takes"},
+        {"key=1&size=600x", "size takes"},
+        {"key=1&key=2", "key is given twice"},
+        {"key=1&frames=2", "it knows key, frame and size, not 'frames'"},
+    };
+    for (const auto& [query, why] : bad) {
+        EXPECT_EQ(parseStillLink(query, link, error), LinkKind::Bad) << query;
+        EXPECT_NE(error.find(why), std::string::npos) << query << ": " << error;
+        EXPECT_EQ(error.rfind("This link cannot be drawn: ", 0), 0u) << error;
+    }
+}
