@@ -6,6 +6,7 @@
 #include "app/console.h"
 #include "app/globals.h"
 #include "app/idle.h"
+#include "app/view.h"
 #include "bench/reference_display.h"
 #include "display/cubic_display.h"
 #include "display/ferguson_display.h"
@@ -109,6 +110,26 @@ void BM_FergusonIdleStep(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_FergusonIdleStep)->Unit(benchmark::kMicrosecond);
+
+// What the viewer does per frame: the idle step, then the display callback.
+// The web page's own work per frame is set beside these (scripts/web-speed).
+void idleAndFrame(benchmark::State& state, int key) {
+    startUp(key);
+    const DisplayCallback display = displayForMode();
+    display();
+    for (auto _ : state) {
+        handleIdle();
+        display();
+    }
+}
+void BM_FergusonIdleAndFrame(benchmark::State& state) {
+    idleAndFrame(state, FergusonKey);
+}
+void BM_CubicIdleAndFrame(benchmark::State& state) {
+    idleAndFrame(state, CubicKey);
+}
+BENCHMARK(BM_FergusonIdleAndFrame)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CubicIdleAndFrame)->Unit(benchmark::kMillisecond);
 
 // The global closest point of the centre curve, for the points of the cubic
 // grid in order, each query hinted by the answer before, as the measuring

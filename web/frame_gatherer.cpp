@@ -158,10 +158,21 @@ void FrameGatherer::begin(std::uint32_t mode) {
     inPrimitive_ = true;
 }
 
+std::uint8_t colourChannel(float c) {
+    if (!(c > 0.0f)) {
+        return 0;  // also a channel that is not a number
+    }
+    if (c >= 1.0f) {
+        return 255;
+    }
+    // In double, where c * 255 is exact: halves round up, as GL rounds them.
+    return static_cast<std::uint8_t>(static_cast<double>(c) * 255.0 + 0.5);
+}
+
 void FrameGatherer::colour(float r, float g, float b) {
-    colour_[0] = r;
-    colour_[1] = g;
-    colour_[2] = b;
+    colour_[0] = colourChannel(r);
+    colour_[1] = colourChannel(g);
+    colour_[2] = colourChannel(b);
 }
 
 void FrameGatherer::grow() {
@@ -180,7 +191,7 @@ void FrameGatherer::vertex(float x, float y, float z) {
     if (next_ == limit_) {
         grow();
     }
-    *next_++ = {x, y, z, colour_[0], colour_[1], colour_[2]};
+    *next_++ = {x, y, z, {colour_[0], colour_[1], colour_[2], colour_[3]}};
 }
 
 void FrameGatherer::end() {

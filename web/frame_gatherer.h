@@ -14,11 +14,17 @@ constexpr std::uint32_t GatherQuadStrip = 0x0008;   // GL_QUAD_STRIP
 constexpr std::uint32_t GatherModelView = 0x1700;   // GL_MODELVIEW
 constexpr std::uint32_t GatherProjection = 0x1701;  // GL_PROJECTION
 
-// One vertex as uploaded: position, then the colour it was given.
+// One vertex as uploaded: its position, then the colour current at its
+// call as the 8-bit channels red, green, blue and a padding byte, which is
+// what the picture holds of it.
 struct GatheredVertex {
     float x, y, z;
-    float r, g, b;
+    std::uint8_t rgbx[4];
 };
+
+// A colour channel as GL stores it in 8 bits: clamped to [0, 1], then the
+// nearest of 0, 1/255, ..., 1.
+std::uint8_t colourChannel(float c);
 
 // Consecutive primitives of the same mode and vertex count.
 struct PrimitiveRun {
@@ -86,7 +92,7 @@ class FrameGatherer {
     std::vector<GatheredVertex> vertices_;
     GatheredVertex* next_;
     GatheredVertex* limit_;
-    float colour_[3] = {1.0f, 1.0f, 1.0f};
+    std::uint8_t colour_[4] = {255, 255, 255, 255};
 
     std::vector<PrimitiveRun> runs_;
     std::uint32_t primitiveMode_ = 0;

@@ -195,7 +195,6 @@ function makeRenderer(canvas, preserve) {
     return s;
   };
   const program = gl.createProgram();
-  // GL clamps each vertex's colour before it is interpolated.
   gl.attachShader(program, shader(gl.VERTEX_SHADER, [
     'attribute vec3 position;',
     'attribute vec3 colour;',
@@ -204,7 +203,7 @@ function makeRenderer(canvas, preserve) {
     'varying vec3 shade;',
     'void main() {',
     '  gl_Position = projection * (modelView * vec4(position, 1.0));',
-    '  shade = clamp(colour, 0.0, 1.0);',
+    '  shade = colour;',
     '}'].join('\n')));
   gl.attachShader(program, shader(gl.FRAGMENT_SHADER, [
     'precision highp float;',
@@ -221,14 +220,14 @@ function makeRenderer(canvas, preserve) {
   const projection = gl.getUniformLocation(program, 'projection');
   const modelView = gl.getUniformLocation(program, 'modelView');
 
-  // One vertex: position and colour, six floats.
-  const Stride = 24;
+  // One vertex: position, three floats, and colour, four bytes.
+  const Stride = 16;
   const vertices = gl.createBuffer();
   gl.bindBuffer(gl.ARRAY_BUFFER, vertices);
   gl.enableVertexAttribArray(0);
   gl.enableVertexAttribArray(1);
   gl.vertexAttribPointer(0, 3, gl.FLOAT, false, Stride, 0);
-  gl.vertexAttribPointer(1, 3, gl.FLOAT, false, Stride, 12);
+  gl.vertexAttribPointer(1, 3, gl.UNSIGNED_BYTE, true, Stride, 12);
   let vertexRoom = 0;
   const indices = gl.createBuffer();
   gl.bindBuffer(gl.ELEMENT_ARRAY_BUFFER, indices);
@@ -240,7 +239,7 @@ function makeRenderer(canvas, preserve) {
     depthFunc: (func) => gl.depthFunc(func),
     draw: (vertexPointer, vertexCount, indexPointer, indexCount, indexRoom, indicesUnchanged,
            projectionPointer, modelViewPointer) => {
-      const floats = vertexCount * 6;
+      const floats = vertexCount * 4;
       if (floats > vertexRoom) {
         vertexRoom = 2 * floats;
         gl.bufferData(gl.ARRAY_BUFFER, 4 * vertexRoom, gl.STREAM_DRAW);

@@ -1,10 +1,12 @@
 #pragma once
 // A digest of what a frame draws, primitive by primitive: the mode, the
-// vertex count, then each vertex's colour and position as the floats given.
+// vertex count, then each vertex's colour, as the 8-bit channels that the
+// picture holds, and its position, as the floats given.
 // The GL stand-in folds it from the calls and the web host's test from the
 // arrays that the host gathered, so equal digests mean that both hold every
 // polygon and strip, in order, to the last bit.
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -18,7 +20,19 @@ class PrimitiveDigest {
         mode_ = mode;
         open_.clear();
     }
+    // A colour as GL gives it, each channel clamped to [0, 1] and rounded to
+    // the nearest of 0, 1/255, ..., 1.
     void colour(float r, float g, float b) {
+        const auto channel = [](float c) {
+            const double clamped = c > 0.0f ? (c < 1.0f ? c : 1.0) : 0.0;
+            return static_cast<float>(std::lround(clamped * 255.0));
+        };
+        colour_[0] = channel(r);
+        colour_[1] = channel(g);
+        colour_[2] = channel(b);
+    }
+    // A colour already in 8-bit channels.
+    void channels(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
         colour_[0] = r;
         colour_[1] = g;
         colour_[2] = b;
@@ -46,7 +60,7 @@ class PrimitiveDigest {
   private:
     CallDigest digest_;
     std::uint32_t mode_ = 0;
-    float colour_[3] = {1.0f, 1.0f, 1.0f};
+    float colour_[3] = {255.0f, 255.0f, 255.0f};
     std::vector<float> open_;
     std::uint64_t primitives_ = 0;
     std::uint64_t vertices_ = 0;
@@ -66,9 +80,9 @@ struct PinnedPrimitives {
 // Frames 0, 7 and 23 of both modes, pinned from the stand-in, whose call
 // digests of the same frames were verified independently.
 inline constexpr PinnedPrimitives PinnedFrames[] = {
-    {'1', 0, 0xe3ab464876b05f3du, 114703, 458812},  {'1', 7, 0xe810ae3dec84b8f5u, 111658, 446632},
-    {'1', 23, 0xaf548c16e2b724cdu, 110913, 443652}, {'2', 0, 0xab3a8784be634545u, 8100, 97200},
-    {'2', 7, 0x442cba77fe634545u, 8100, 97200},     {'2', 23, 0xcf7bddef3e634545u, 8100, 97200},
+    {'1', 0, 0x337d337236b05f3du, 114703, 458812},  {'1', 7, 0x727cf638ac84b8f5u, 111658, 446632},
+    {'1', 23, 0x4c3448baa2b724cdu, 110913, 443652}, {'2', 0, 0x8b7435d93e634545u, 8100, 97200},
+    {'2', 7, 0x3ff8f5d93e634545u, 8100, 97200},     {'2', 23, 0xae1075d93e634545u, 8100, 97200},
 };
 
 // What differs between frame k of key's mode, folded into digest, and its

@@ -45,7 +45,7 @@ struct Recorder : GlBackend {
             for (std::uint32_t p = 0; p < run.count; ++p) {
                 digest.begin(run.mode);
                 for (std::uint32_t n = 0; n < run.vertices; ++n, ++v) {
-                    digest.colour(v->r, v->g, v->b);
+                    digest.channels(v->rgbx[0], v->rgbx[1], v->rgbx[2]);
                     digest.vertex(v->x, v->y, v->z);
                 }
                 digest.end();
@@ -134,6 +134,27 @@ TEST_F(WebHost, TrianglesOfPolygonsAndQuadStrips) {
     EXPECT_EQ(quads(2), (std::pair<std::size_t, bool>{12, true}));
     EXPECT_EQ(quads(7), (std::pair<std::size_t, bool>{42, false}));
     EXPECT_EQ(gl.lastIndices[41], 27u);
+}
+
+TEST(WebHostColours, AreTheEightBitChannelsOfThePicture) {
+    // Clamped to [0, 1], then the nearest of 0, 1/255, ..., 1; halves up.
+    const std::pair<float, int> channels[] = {{0.0f, 0},
+                                              {-0.4f, 0},
+                                              {NAN, 0},
+                                              {1.0f, 255},
+                                              {1.1f, 255},
+                                              {0.8f, 204},
+                                              {0.5f, 128},
+                                              {0.2f, 51},
+                                              {0.5f / 255, 1},
+                                              {0.4999f / 255, 0},
+                                              {INFINITY, 255},
+                                              {-INFINITY, 0},
+                                              {254.51f / 255, 255},
+                                              {254.49f / 255, 254}};
+    for (const auto& [c, expected] : channels) {
+        EXPECT_EQ(colourChannel(c), expected) << c;
+    }
 }
 
 TEST_F(WebHost, DrawsBeforeAnythingThatChangesHowItIsDrawn) {
