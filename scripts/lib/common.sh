@@ -21,6 +21,12 @@ TEST_PACKAGES=(python3 imagemagick)
 # photograph it.
 WINDOW_PACKAGES=(xvfb xdotool imagemagick libgl1-mesa-dri python3)
 BENCH_PACKAGES=(libbenchmark-dev)
+# The web page: Emscripten (with Debian's acorn for its optimiser) builds it;
+# headless Chromium, driven through WebDriver, runs it in the tests.
+WEB_BUILD_PACKAGES=(emscripten node-acorn cmake make)
+WEB_TEST_PACKAGES=(chromium chromium-driver python3-selenium imagemagick)
+# Debian's Python, the one that python3-selenium is installed for.
+DEBIAN_PYTHON=/usr/bin/python3
 
 die() {
     echo "error: $*" >&2
