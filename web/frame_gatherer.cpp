@@ -170,9 +170,8 @@ std::uint8_t colourChannel(float c) {
 }
 
 void FrameGatherer::colour(float r, float g, float b) {
-    colour_[0] = colourChannel(r);
-    colour_[1] = colourChannel(g);
-    colour_[2] = colourChannel(b);
+    colour_ = 0xff000000u | std::uint32_t{colourChannel(b)} << 16 |
+              std::uint32_t{colourChannel(g)} << 8 | colourChannel(r);
 }
 
 void FrameGatherer::grow() {
@@ -182,16 +181,6 @@ void FrameGatherer::grow() {
     next_ = vertices_.data() + used;
     limit_ = vertices_.data() + vertices_.size();
     primitiveStart_ = vertices_.data() + start;
-}
-
-void FrameGatherer::vertex(float x, float y, float z) {
-    if (!inPrimitive_) {
-        return;  // GL ignores a vertex outside begin and end
-    }
-    if (next_ == limit_) {
-        grow();
-    }
-    *next_++ = {x, y, z, {colour_[0], colour_[1], colour_[2], colour_[3]}};
 }
 
 void FrameGatherer::end() {

@@ -15,12 +15,25 @@ constexpr std::uint32_t GatherModelView = 0x1700;   // GL_MODELVIEW
 constexpr std::uint32_t GatherProjection = 0x1701;  // GL_PROJECTION
 
 // One vertex as uploaded: its position, then the colour current at its
-// call as the 8-bit channels red, green, blue and a padding byte, which is
-// what the picture holds of it.
+// call as the 8-bit channels that the picture holds of it: red, green and
+// blue in the low three bytes of rgb (memory order on a little-endian
+// machine, as WebAssembly is), the top byte 255. A word, not bytes, so that
+// the compiler need not assume that a colour store changes the gatherer.
 struct GatheredVertex {
     float x, y, z;
-    std::uint8_t rgbx[4];
+    std::uint32_t rgb;
 };
+
+// The channels of a gathered colour.
+inline std::uint8_t redOf(std::uint32_t rgb) {
+    return static_cast<std::uint8_t>(rgb);
+}
+inline std::uint8_t greenOf(std::uint32_t rgb) {
+    return static_cast<std::uint8_t>(rgb >> 8);
+}
+inline std::uint8_t blueOf(std::uint32_t rgb) {
+    return static_cast<std::uint8_t>(rgb >> 16);
+}
 
 // A colour channel as GL stores it in 8 bits: clamped to [0, 1], then the
 // nearest of 0, 1/255, ..., 1.
@@ -54,7 +67,16 @@ class FrameGatherer {
 
     void begin(std::uint32_t mode);
     void colour(float r, float g, float b);
-    void vertex(float x, float y, float z);
+    // Inline: the display code sends every vertex through here.
+    void vertex(float x, float y, float z) {
+        if (!inPrimitive_) {
+            return;  // GL ignores a vertex outside begin and end
+        }
+        if (next_ == limit_) {
+            grow();
+        }
+        *next_++ = {x, y, z, colour_};
+    }
     void end();
 
     // Between begin and end, where GL refuses every other call.
@@ -92,7 +114,7 @@ class FrameGatherer {
     std::vector<GatheredVertex> vertices_;
     GatheredVertex* next_;
     GatheredVertex* limit_;
-    std::uint8_t colour_[4] = {255, 255, 255, 255};
+    std::uint32_t colour_ = 0xffffffffu;
 
     std::vector<PrimitiveRun> runs_;
     std::uint32_t primitiveMode_ = 0;

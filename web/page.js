@@ -119,7 +119,9 @@ Module.pvPageStart = function () {
       Module._pv_sample();
       openView(600, 600);
       state = 'view';
-      animate();
+      // Every frame in an animation frame of the browser, the first too, so
+      // that no frame waits for the one before it to be shown.
+      loop = window.requestAnimationFrame(animate);
     }, 0));
   };
 
@@ -244,17 +246,28 @@ function makeRenderer(canvas, preserve) {
         vertexRoom = 2 * floats;
         gl.bufferData(gl.ARRAY_BUFFER, 4 * vertexRoom, gl.STREAM_DRAW);
       }
-      gl.bufferSubData(gl.ARRAY_BUFFER, 0,
-                       HEAPF32.subarray(vertexPointer >> 2, (vertexPointer >> 2) + floats));
-      if (!indicesUnchanged) {
-        gl.bufferData(gl.ELEMENT_ARRAY_BUFFER,
-                      HEAPU32.subarray(indexPointer >> 2, (indexPointer >> 2) + indexRoom),
-                      gl.STATIC_DRAW);
+      // WebGL 2 reads straight from the heap; WebGL 1 needs views of it.
+      if (webgl2) {
+        gl.bufferSubData(gl.ARRAY_BUFFER, 0, HEAPF32, vertexPointer >> 2, floats);
+        if (!indicesUnchanged) {
+          gl.bufferData(gl.ELEMENT_ARRAY_BUFFER, HEAPU32, gl.STATIC_DRAW, indexPointer >> 2,
+                        indexRoom);
+        }
+        gl.uniformMatrix4fv(projection, false, HEAPF32, projectionPointer >> 2, 16);
+        gl.uniformMatrix4fv(modelView, false, HEAPF32, modelViewPointer >> 2, 16);
+      } else {
+        gl.bufferSubData(gl.ARRAY_BUFFER, 0,
+                         HEAPF32.subarray(vertexPointer >> 2, (vertexPointer >> 2) + floats));
+        if (!indicesUnchanged) {
+          gl.bufferData(gl.ELEMENT_ARRAY_BUFFER,
+                        HEAPU32.subarray(indexPointer >> 2, (indexPointer >> 2) + indexRoom),
+                        gl.STATIC_DRAW);
+        }
+        gl.uniformMatrix4fv(projection, false,
+                            HEAPF32.subarray(projectionPointer >> 2, (projectionPointer >> 2) + 16));
+        gl.uniformMatrix4fv(modelView, false,
+                            HEAPF32.subarray(modelViewPointer >> 2, (modelViewPointer >> 2) + 16));
       }
-      gl.uniformMatrix4fv(projection, false,
-                          HEAPF32.subarray(projectionPointer >> 2, (projectionPointer >> 2) + 16));
-      gl.uniformMatrix4fv(modelView, false,
-                          HEAPF32.subarray(modelViewPointer >> 2, (modelViewPointer >> 2) + 16));
       gl.drawElements(gl.TRIANGLES, indexCount, gl.UNSIGNED_INT, 0);
     },
   };

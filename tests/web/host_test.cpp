@@ -45,7 +45,7 @@ struct Recorder : GlBackend {
             for (std::uint32_t p = 0; p < run.count; ++p) {
                 digest.begin(run.mode);
                 for (std::uint32_t n = 0; n < run.vertices; ++n, ++v) {
-                    digest.channels(v->rgbx[0], v->rgbx[1], v->rgbx[2]);
+                    digest.channels(redOf(v->rgb), greenOf(v->rgb), blueOf(v->rgb));
                     digest.vertex(v->x, v->y, v->z);
                 }
                 digest.end();
