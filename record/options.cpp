@@ -79,6 +79,12 @@ bool parseOptions(int argc, const char* const* argv, RecordOptions& options, std
                 error = "--out needs a folder";
                 return false;
             }
+            if (value == "-") {
+                error =
+                    "--out needs a folder, and '-' would be standard output (./- names a "
+                    "folder called -)";
+                return false;
+            }
             options.out = value;
         }
     }
