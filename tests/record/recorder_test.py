@@ -6,7 +6,8 @@
 #
 #   recorder_test.py PATH_TO_PATCHVIEW_RECORD [unittest options and test names]
 
-import glob, os, resource, signal, struct, subprocess, sys, tempfile, time, unittest  # noqa: E401
+import fcntl, glob, os, resource, select, signal, struct, subprocess, sys, tempfile  # noqa: E401
+import termios, time, unittest  # noqa: E401
 
 DIALOGUE = b"\nEnter choice \n1. Ferguson Patches\n2. My Patch\n\n Computing Data....."
 ENV = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
@@ -112,6 +113,28 @@ class Recorder(unittest.TestCase):
         process.send_signal(signal.SIGHUP)
         self.assertEqual(process.wait(timeout=60), 0, process.stderr.read())
         self.assertEqual(sorted(os.listdir(out)), ["patchview-cubic.gif", "patchview-cubic.png"])
+
+    def test_ctrl_c_at_the_menu_restores_the_terminal_and_leaves_nothing(self):
+        out = self.folder()
+        master, slave = os.openpty()
+        self.addCleanup(lambda: (os.close(master), os.close(slave)))
+        before = termios.tcgetattr(slave)
+        process = subprocess.Popen([RECORDER, "--out", os.path.join(out, "made")], env=ENV,
+                                   stdin=slave, stdout=slave, stderr=slave, start_new_session=True,
+                                   preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
+        self.addCleanup(process.kill)
+        seen, deadline = b"", time.monotonic() + 60
+        while b"Patch\r\n" not in seen or termios.tcgetattr(slave)[3] & termios.ECHO:
+            self.assertLess(time.monotonic(), deadline, "no key awaited: %r" % seen)
+            if select.select([master], [], [], 0.05)[0]:
+                seen += os.read(master, 4096)
+        os.write(master, b"\x03")
+        self.assertEqual(process.wait(timeout=20), -signal.SIGINT)
+        while select.select([master], [], [], 0.5)[0]:
+            seen += os.read(master, 4096)
+        self.assertTrue(seen.endswith(b"patchview-record: interrupted by SIGINT; no file "
+                                      b"written\r\n"), seen)
+        self.assertEqual((termios.tcgetattr(slave), os.listdir(out)), (before, []))
 
     def test_the_old_set_stays_whole_until_a_new_one_replaces_it(self):
         out = self.folder()
