@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstddef>
 #include <cstdio>
 
 #include "app/globals.h"
@@ -26,7 +27,11 @@ termios keyMode;
 volatile std::sig_atomic_t terminalChanged = 0;
 
 constexpr int RestoringSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-struct sigaction previousActions[sizeof RestoringSignals / sizeof RestoringSignals[0]];
+constexpr std::size_t NRestoring = sizeof RestoringSignals / sizeof RestoringSignals[0];
+struct sigaction previousActions[NRestoring];
+// A signal ignored when the wait began (nohup, a background job) stays
+// ignored: no handler of ours for it.
+bool handled[NRestoring];
 
 void restoreTerminal() {
     if (terminalChanged) {
@@ -35,18 +40,22 @@ void restoreTerminal() {
     }
 }
 
-// Restores the terminal, then lets the signal end the program as it would
-// have without us.
+// Restores the terminal, then hands the signal to the action it had before:
+// the default ends the program as it would have without us, and a program's
+// own handler (the recorder's, which removes its files) runs as soon as this
+// one returns.
 void restoreAndReraise(int signal) {
     restoreTerminal();
-    struct sigaction defaultAction = {};
-    defaultAction.sa_handler = SIG_DFL;
-    sigemptyset(&defaultAction.sa_mask);
-    sigaction(signal, &defaultAction, nullptr);
+    for (std::size_t n = 0; n < NRestoring; ++n) {
+        if (RestoringSignals[n] == signal) {
+            sigaction(signal, &previousActions[n], nullptr);
+        }
+    }
     raise(signal);
 }
 
 struct sigaction previousStopAction;
+bool stopHandled = false;
 
 // Ctrl-Z: the shell gets its terminal back as it was, and the key mode
 // returns when the program is continued.
@@ -75,18 +84,30 @@ void installRestoringHandlers() {
     struct sigaction action = {};
     action.sa_handler = restoreAndReraise;
     sigemptyset(&action.sa_mask);
-    for (std::size_t n = 0; n < sizeof RestoringSignals / sizeof RestoringSignals[0]; ++n) {
-        sigaction(RestoringSignals[n], &action, &previousActions[n]);
+    for (std::size_t n = 0; n < NRestoring; ++n) {
+        sigaction(RestoringSignals[n], nullptr, &previousActions[n]);
+        handled[n] = previousActions[n].sa_handler != SIG_IGN;
+        if (handled[n]) {
+            sigaction(RestoringSignals[n], &action, nullptr);
+        }
     }
     action.sa_handler = restoreAndStop;
-    sigaction(SIGTSTP, &action, &previousStopAction);
+    sigaction(SIGTSTP, nullptr, &previousStopAction);
+    stopHandled = previousStopAction.sa_handler != SIG_IGN;
+    if (stopHandled) {
+        sigaction(SIGTSTP, &action, nullptr);
+    }
 }
 
 void removeRestoringHandlers() {
-    for (std::size_t n = 0; n < sizeof RestoringSignals / sizeof RestoringSignals[0]; ++n) {
-        sigaction(RestoringSignals[n], &previousActions[n], nullptr);
+    for (std::size_t n = 0; n < NRestoring; ++n) {
+        if (handled[n]) {
+            sigaction(RestoringSignals[n], &previousActions[n], nullptr);
+        }
     }
-    sigaction(SIGTSTP, &previousStopAction, nullptr);
+    if (stopHandled) {
+        sigaction(SIGTSTP, &previousStopAction, nullptr);
+    }
 }
 
 int readOneByte() {

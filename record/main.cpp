@@ -2,7 +2,6 @@
 // offscreen through EGL, with no window and no X server, and saved as a
 // looping GIF, the last frame as a PNG and, on request, every frame as a PNG.
 
-#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -10,13 +9,13 @@
 #include "app/console.h"
 #include "app/globals.h"
 #include "app/view.h"
+#include "output/output_set.h"
 #include "record/encoder_thread.h"
 #include "record/frame_loop.h"
 #include "record/gif_writer.h"
 #include "record/image.h"
 #include "record/offscreen_context.h"
 #include "record/options.h"
-#include "record/output_files.h"
 #include "record/png_writer.h"
 #include "surface/surface_grid.h"
 
@@ -37,22 +36,46 @@ std::string frameName(const std::string& base, int k, int count) {
     return base + "-" + number + ".png";
 }
 
-// Draws the frames and writes the files; on failure nothing is left. The
-// frames are encoded on a second thread while the next one is drawn.
+// Frames of an earlier run that the new one does not write: a longer run's
+// or the other number of digits'.
+bool staleFrame(const std::string& base, int count, const std::string& name) {
+    const std::size_t digits = name.size() - base.size() - 5;
+    if (name.size() < base.size() + 8 || name.compare(0, base.size() + 1, base + "-") != 0 ||
+        name.compare(name.size() - 4, 4, ".png") != 0 || (digits != 3 && digits != 4)) {
+        return false;
+    }
+    const std::string number = name.substr(base.size() + 1, digits);
+    if (number.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    return digits != (count > 1000 ? 4u : 3u) || std::stoi(number) >= count;
+}
+
+// Draws the frames and writes the files into files; on failure nothing is
+// kept. The frames are encoded on a second thread while the next one is
+// drawn.
 bool record(const RecordOptions& options, const std::string& base, OffscreenContext& context,
-            std::string& error) {
+            OutputSet& files, std::string& error) {
     std::vector<std::string> names = {base + ".gif"};
     if (options.pngFrames) {
         for (int k = 0; k < options.frames; ++k) {
             names.push_back(frameName(base, k, options.frames));
         }
+        files.removeStale(options.out, [base, count = options.frames](const std::string& name) {
+            return staleFrame(base, count, name);
+        });
     }
     names.push_back(base + ".png");
-    OutputFiles files(options.out, names);
+    for (const std::string& name : names) {
+        files.add(options.out + "/" + name);
+    }
+    if (files.prepare(error) != OutputSet::Prepared::Ready) {
+        return false;
+    }
 
     // Failures name the file they were writing.
     const auto writing = [&files](std::size_t n, std::string& why) {
-        why = "cannot write " + files.path(n) + ": " + why;
+        why = "cannot write " + files.name(n) + ": " + why;
         return false;
     };
     const auto writePicture = [&](std::size_t n, const Image& frame, std::string& why) {
@@ -78,15 +101,14 @@ bool record(const RecordOptions& options, const std::string& base, OffscreenCont
         int encoded = 0;
         EncoderThread encoder([&](const Image& frame, std::string& why) {
             const int k = encoded++;
-            return OutputFiles::caughtSignal() == 0 &&
-                   (gif.addFrame(frame, why) || writing(0, why)) &&
+            return (gif.addFrame(frame, why) || writing(0, why)) &&
                    (!options.pngFrames || writePicture(1 + k, frame, why)) &&
                    (k + 1 < options.frames || writePicture(names.size() - 1, frame, why));
         });
         Image frame;
         const bool drawn = drawFrames(options.frames, [&](int) {
             context.readPicture(frame);
-            return OutputFiles::caughtSignal() == 0 && encoder.push(frame);
+            return encoder.push(frame);
         });
         written = encoder.finish(error) && drawn && (gif.close(error) || writing(0, error));
     }
@@ -98,13 +120,13 @@ bool record(const RecordOptions& options, const std::string& base, OffscreenCont
     if (!written || !files.commit(error)) {
         return false;
     }
-    std::printf("animation: %s (%d frame%s)\n", files.path(0).c_str(), options.frames,
+    std::printf("animation: %s (%d frame%s)\n", files.name(0).c_str(), options.frames,
                 options.frames == 1 ? "" : "s");
     if (options.pngFrames) {
-        std::printf("frames: %s to %s\n", files.path(1).c_str(),
-                    files.path(names.size() - 2).c_str());
+        std::printf("frames: %s to %s\n", files.name(1).c_str(),
+                    files.name(names.size() - 2).c_str());
     }
-    std::printf("last frame: %s\n", files.path(names.size() - 1).c_str());
+    std::printf("last frame: %s\n", files.name(names.size() - 1).c_str());
     return true;
 }
 
@@ -120,8 +142,11 @@ int main(int argc, char** argv) {
         std::fputs(RecordUsage, stdout);
         return 0;
     }
+    // From here a signal removes whatever the run made before it ends it.
+    OutputSet files("patchview-record");
     OffscreenContext context;
-    if (!context.open(options.width, options.height, error) || !prepareFolder(options.out, error)) {
+    if (!context.open(options.width, options.height, error) ||
+        !files.makeFolder(options.out, error)) {
         return failWith(error);
     }
 
@@ -137,13 +162,12 @@ int main(int argc, char** argv) {
                 OffscreenContext::renderer().c_str());
     std::fflush(stdout);
     const std::string base = patchMode == 0 ? "patchview-ferguson" : "patchview-cubic";
-    if (!record(options, base, context, error)) {
-        if (const int signal = OutputFiles::caughtSignal()) {
-            // The files are gone: end as the signal would have ended us.
-            std::signal(signal, SIG_DFL);
-            std::raise(signal);
-        }
+    if (!record(options, base, context, files, error)) {
         return failWith(error);
+    }
+    // The files are in place; where they are must not get lost unnoticed.
+    if (!OutputSet::flushStandardOutput(error)) {
+        return failWith(error + " (the files are written)");
     }
     return 0;
 }

@@ -13,8 +13,12 @@ const char* const RecordUsage =
     "  --frames N     frames to draw, 1 to 3600 (default 36: one orbit of the eye)\n"
     "  --size WxH     picture size, each side 16 to 4096 (default 600x600)\n"
     "  --out DIR      folder of the files, made if missing (default: the current one)\n"
-    "  --png-frames   also every frame as patchview-MODE-000.png, -001.png, ...\n"
-    "  --help         this text\n";
+    "  --png-frames   also every frame as patchview-MODE-000.png, -001.png, ...;\n"
+    "                 frames of an earlier run beyond these are removed\n"
+    "  --help         this text\n"
+    "\n"
+    "The files replace the old ones together at the end, or none of them: an error\n"
+    "or a signal leaves nothing behind, not even a folder that --out made.\n";
 
 namespace {
 
@@ -77,6 +81,12 @@ bool parseOptions(int argc, const char* const* argv, RecordOptions& options, std
         } else {
             if (value.empty()) {
                 error = "--out needs a folder";
+                return false;
+            }
+            if (value == "-") {
+                error =
+                    "--out needs a folder, and '-' would be standard output (./- names a "
+                    "folder called -)";
                 return false;
             }
             options.out = value;

@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 # The real recorder as a user meets it: the viewer's dialogue, then files
 # that are all there and the same each time, or none at all: on bad options,
-# an unwritable folder, a full disk or an interruption.
+# an unwritable folder, a full disk or an interruption. An old set stays
+# whole until a new one replaces it, also with two runs at once.
 #
 #   recorder_test.py PATH_TO_PATCHVIEW_RECORD [unittest options and test names]
 
-import os, resource, signal, struct, subprocess, sys, tempfile, time, unittest  # noqa: E401
+import fcntl, glob, os, resource, select, signal, struct, subprocess, sys, tempfile  # noqa: E401
+import termios, time, unittest  # noqa: E401
 
 DIALOGUE = b"\nEnter choice \n1. Ferguson Patches\n2. My Patch\n\n Computing Data....."
 ENV = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
@@ -18,8 +20,9 @@ class Recorder(unittest.TestCase):
         return made.name
 
     def record(self, key, *args, **popen):
-        process = subprocess.Popen([RECORDER, *args], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                   stderr=subprocess.PIPE, **{"env": ENV, **popen})
+        process = subprocess.Popen([RECORDER, *args], **{
+            "stdin": subprocess.PIPE, "stdout": subprocess.PIPE, "stderr": subprocess.PIPE,
+            "env": ENV, **popen})
         self.addCleanup(process.kill)
         out, err = process.communicate(key, timeout=120)
         return process.returncode, out, err.decode()
@@ -66,28 +69,136 @@ class Recorder(unittest.TestCase):
         self.assertEqual((code, text, os.listdir(out)), (1, b"", ["a-file"]))
         self.assertRegex(err, "^patchview-record: no usable EGL: .*libegl-mesa0.*\n$")
 
+    def under_way(self, folder, count, process):
+        """Waits until count files are being written under folder's private folder."""
+        deadline = time.monotonic() + 60
+        while True:
+            private = glob.glob(os.path.join(folder, ".patchview-*"))
+            if private and len(os.listdir(private[0])) >= count:
+                return
+            self.assertIsNone(process.poll(), "the run ended before its files were under way")
+            self.assertLess(time.monotonic(), deadline, "no files under way")
+            time.sleep(0.02)
+
+    def start(self, key, *args, **popen):
+        process = subprocess.Popen([RECORDER, *args], env=ENV, stdin=subprocess.PIPE,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, **popen)
+        self.addCleanup(process.stderr.close)
+        self.addCleanup(process.kill)
+        process.stdin.write(key)
+        process.stdin.close()
+        return process
+
     def test_a_full_disk_or_an_interruption_leaves_nothing(self):
-        def small_files():
-            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)  # writes fail instead
-            resource.setrlimit(resource.RLIMIT_FSIZE, (30000, 30000))
         out = self.folder()
-        code, _, err = self.record(b"1", "--out", out, preexec_fn=small_files)
-        self.assertEqual((code, os.listdir(out)), (1, []))
+        made = os.path.join(out, "made", "deeper")  # made by --out, removed again
+        code, _, err = self.record(b"1", "--out", made, preexec_fn=lambda: resource.setrlimit(
+            resource.RLIMIT_FSIZE, (30000, 30000)))
+        self.assertEqual((code, os.listdir(out), err.count("\n")), (1, [], 1), err)
         self.assertRegex(err, "patchview-ferguson.gif: .*File too large")
 
-        for signum in (signal.SIGINT, signal.SIGTERM):
-            process = subprocess.Popen([RECORDER, "--frames", "3600", "--png-frames", "--out", out],
-                                       env=ENV, stdin=subprocess.PIPE, stdout=subprocess.DEVNULL)
-            self.addCleanup(process.kill)
-            process.stdin.write(b"2")
-            process.stdin.close()
-            deadline = time.monotonic() + 60
-            while len(os.listdir(out)) < 3:  # the GIF and two frames under way
-                self.assertLess(time.monotonic(), deadline, "no files under way")
-                time.sleep(0.05)
+        for signum in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP, signal.SIGQUIT):
+            process = self.start(b"2", "--frames", "3600", "--png-frames", "--out", made)
+            self.under_way(made, 3, process)  # the GIF and two frames
             process.send_signal(signum)
             self.assertEqual(process.wait(timeout=20), -signum)
+            self.assertEqual(process.stderr.read().decode(), "patchview-record: interrupted by "
+                             "%s; no file written\n" % signal.Signals(signum).name)
             self.assertEqual(os.listdir(out), [])
+
+        # Started with SIGHUP ignored (nohup), it finishes and keeps its files.
+        process = self.start(b"2", "--frames", "40", "--size", "32x32", "--out", out,
+                             preexec_fn=lambda: signal.signal(signal.SIGHUP, signal.SIG_IGN))
+        self.under_way(out, 1, process)
+        process.send_signal(signal.SIGHUP)
+        self.assertEqual(process.wait(timeout=60), 0, process.stderr.read())
+        self.assertEqual(sorted(os.listdir(out)), ["patchview-cubic.gif", "patchview-cubic.png"])
+
+    def test_ctrl_c_at_the_menu_restores_the_terminal_and_leaves_nothing(self):
+        out = self.folder()
+        master, slave = os.openpty()
+        self.addCleanup(lambda: (os.close(master), os.close(slave)))
+        before = termios.tcgetattr(slave)
+        process = subprocess.Popen([RECORDER, "--out", os.path.join(out, "made")], env=ENV,
+                                   stdin=slave, stdout=slave, stderr=slave, start_new_session=True,
+                                   preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
+        self.addCleanup(process.kill)
+        seen, deadline = b"", time.monotonic() + 60
+        while b"Patch\r\n" not in seen or termios.tcgetattr(slave)[3] & termios.ECHO:
+            self.assertLess(time.monotonic(), deadline, "no key awaited: %r" % seen)
+            if select.select([master], [], [], 0.05)[0]:
+                seen += os.read(master, 4096)
+        os.write(master, b"\x03")
+        self.assertEqual(process.wait(timeout=20), -signal.SIGINT)
+        while select.select([master], [], [], 0.5)[0]:
+            seen += os.read(master, 4096)
+        self.assertTrue(seen.endswith(b"patchview-record: interrupted by SIGINT; no file "
+                                      b"written\r\n"), seen)
+        self.assertEqual((termios.tcgetattr(slave), os.listdir(out)), (before, []))
+
+    def test_the_old_set_stays_whole_until_a_new_one_replaces_it(self):
+        out = self.folder()
+        def listing():
+            files = {}
+            for name in os.listdir(out):
+                if os.path.isfile(os.path.join(out, name)):
+                    with open(os.path.join(out, name), "rb") as f:
+                        files[name] = f.read()
+            return files
+        frames = ["patchview-cubic-%03d.png" % k for k in range(5)]
+        self.assertEqual(self.record(b"2", "--frames", "5", "--size=32x32", "--png-frames",
+                                     "--out", out)[0], 0)
+        old = listing()
+        self.assertEqual(sorted(old), frames + ["patchview-cubic.gif", "patchview-cubic.png"])
+        # A folder where a file goes: refused, and the old set stays as it was.
+        os.rename(os.path.join(out, "patchview-cubic.png"), os.path.join(out, "old.png"))
+        os.mkdir(os.path.join(out, "patchview-cubic.png"))
+        code, _, err = self.record(b"2", "--frames", "3", "--size=32x32", "--png-frames",
+                                   "--out", out)
+        self.assertEqual((code, err.count("\n")), (1, 1), err)
+        self.assertIn("patchview-cubic.png: Is a directory", err)
+        del old["patchview-cubic.png"]
+        self.assertEqual(listing(), dict(old, **{"old.png": listing()["old.png"]}))
+        os.rmdir(os.path.join(out, "patchview-cubic.png"))
+        os.remove(os.path.join(out, "old.png"))
+        # Fewer frames: the earlier run's later frames go, in either digit count.
+        open(os.path.join(out, "patchview-cubic-0002.png"), "w").close()
+        open(os.path.join(out, "patchview-cubic-notes.png"), "w").close()
+        self.assertEqual(self.record(b"2", "--frames", "3", "--size=32x32", "--png-frames",
+                                     "--out", out)[0], 0)
+        self.assertEqual(sorted(listing()), frames[:3] + [
+            "patchview-cubic-notes.png", "patchview-cubic.gif", "patchview-cubic.png"])
+        # "-" is standard output, not a folder.
+        code, _, err = self.record(b"2", "--out", "-")
+        self.assertEqual(code, 2)
+        self.assertIn("standard output", err)
+
+    def test_two_runs_into_one_folder_leave_one_whole_set(self):
+        out = self.folder()
+        runs = [self.start(b"2", "--frames", frames, "--size", size, "--png-frames", "--out", out)
+                for frames, size in (("12", "48x48"), ("6", "40x40"))]
+        for process in runs:
+            self.assertEqual(process.wait(timeout=120), 0, process.stderr.read())
+        names = sorted(os.listdir(out))
+        sizes = set()
+        for name in names:
+            with open(os.path.join(out, name), "rb") as f:
+                head = f.read(24)
+            sizes.add(struct.unpack(">II", head[16:24]) if name.endswith(".png") else
+                      struct.unpack("<HH", head[6:10]))
+        self.assertEqual(len(sizes), 1, names)
+        count = 12 if sizes == {(48, 48)} else 6
+        self.assertEqual(len(names), count + 2, names)
+
+    def test_a_closed_standard_output_is_an_error_after_the_files(self):
+        out = self.folder()
+        code, _, err = self.record(b"1", "--frames", "1", "--size=32x32", "--out", out,
+                                   stdout=None, preexec_fn=lambda: os.close(1))
+        self.assertEqual(code, 1)
+        self.assertRegex(err, "^patchview-record: cannot write standard output.*"
+                         "the files are written.*\n$")
+        self.assertEqual(sorted(os.listdir(out)),
+                         ["patchview-ferguson.gif", "patchview-ferguson.png"])
 
 
 if __name__ == "__main__":
