@@ -27,8 +27,9 @@ const char* const Usage =
     "(a comparison the viewer does not draw).\n"
     "\n"
     "  --json FILE     also write the figures as JSON\n"
-    "  --points FILE   also write every measured point as CSV (about 100 MB)\n"
-    "  -h, --help      show this text\n";
+    "  --points FILE   also write every measured point as CSV (about 110 MB)\n"
+    "  -h, --help      show this text\n"
+    "  --version       show the program's name and version\n";
 
 // A file written under a temporary name beside its final one, then renamed.
 struct Output {
@@ -110,6 +111,10 @@ int main(int argc, char** argv) {
         const std::string arg = argv[a];
         if (arg == "-h" || arg == "--help") {
             std::fputs(Usage, stdout);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::fputs("patchview-measure " PATCHVIEW_VERSION "\n", stdout);
             return 0;
         }
         Output* target = nullptr;

@@ -120,6 +120,10 @@ int main(int argc, char** argv) {
         std::fputs(RecordUsage, stdout);
         return 0;
     }
+    if (options.version) {
+        std::fputs(RecordVersion, stdout);
+        return 0;
+    }
     OffscreenContext context;
     if (!context.open(options.width, options.height, error) || !prepareFolder(options.out, error)) {
         return failWith(error);

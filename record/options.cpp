@@ -14,7 +14,10 @@ const char* const RecordUsage =
     "  --size WxH     picture size, each side 16 to 4096 (default 600x600)\n"
     "  --out DIR      folder of the files, made if missing (default: the current one)\n"
     "  --png-frames   also every frame as patchview-MODE-000.png, -001.png, ...\n"
-    "  --help         this text\n";
+    "  -h, --help     this text\n"
+    "  --version      the program's name and version\n";
+
+const char* const RecordVersion = "patchview-record " PATCHVIEW_VERSION "\n";
 
 namespace {
 
@@ -42,12 +45,15 @@ bool parseOptions(int argc, const char* const* argv, RecordOptions& options, std
             hasValue = true;
         }
         const bool takesValue = name == "--frames" || name == "--size" || name == "--out";
-        if (name == "--help" || name == "-h" || name == "--png-frames") {
+        if (name == "--help" || name == "-h" || name == "--png-frames" || name == "--version") {
             if (hasValue) {
                 error = name + " takes no value";
                 return false;
             }
-            (name == "--png-frames" ? options.pngFrames : options.help) = true;
+            bool& flag = name == "--png-frames" ? options.pngFrames
+                         : name == "--version"  ? options.version
+                                                : options.help;
+            flag = true;
             continue;
         }
         if (!takesValue) {
