@@ -21,6 +21,13 @@ TEST_PACKAGES=(python3 imagemagick)
 # photograph it.
 WINDOW_PACKAGES=(xvfb xdotool imagemagick libgl1-mesa-dri python3)
 BENCH_PACKAGES=(libbenchmark-dev)
+# What scripts/package builds the Debian package with: CPack finds the
+# programs with file and their libraries with dpkg-shlibdeps; the hardening
+# flags come from dpkg-buildflags; gzip compresses the documents.
+PACKAGE_PACKAGES=(dpkg-dev file gzip)
+# What scripts/check-package checks it with (and debootstrap for the
+# brand-new Debian of its --fresh).
+CHECK_PACKAGE_PACKAGES=(lintian)
 
 die() {
     echo "error: $*" >&2
