@@ -15,8 +15,8 @@ BUILD_DIR="${PATCHVIEW_BUILD_DIR:-$ROOT/build}"
 BUILD_PACKAGES=(g++ make cmake pkg-config libgtest-dev libgmock-dev
     libgl1-mesa-dev libglu1-mesa-dev freeglut3-dev
     libegl-dev libopengl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev libgif-dev)
-# What the tests drive and inspect the programs with.
-TEST_PACKAGES=(python3 imagemagick)
+# What the tests drive and inspect the programs with (man checks the pages).
+TEST_PACKAGES=(python3 imagemagick man-db)
 # A private X server for the real window, and the tools that find, drive and
 # photograph it.
 WINDOW_PACKAGES=(xvfb xdotool imagemagick libgl1-mesa-dri python3)

@@ -17,7 +17,10 @@ fail() {
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq >/dev/null || fail "apt-get update failed"
 # man-db, which a minimal Debian lacks, shows the manual page.
-apt-get install -y -qq man-db >/dev/null || fail "apt-get could not install man-db"
+apt-get install -y -qq man-db >man-db.log 2>&1 || {
+    cat man-db.log >&2
+    fail "apt-get could not install man-db"
+}
 apt-get install -y -qq "./$deb" >apt.log 2>&1 || {
     cat apt.log >&2
     fail "apt-get install ./$deb failed"
@@ -44,7 +47,8 @@ patchview-measure >report.txt 2>&1 || {
 echo "measure: $(grep -m1 'root mean square' report.txt | tr -s ' ')"
 
 page="$(MANWIDTH=80 man patchview-record 2>&1)" || fail "man patchview-record failed: $page"
-grep -q 'patchview-record - record the patchview animation' <<<"$page" ||
+# The NAME line, whatever man's line breaks and dashes.
+tr -s ' \n' '  ' <<<"$page" | grep -q 'record the patchview animation offscreen into GIF and PNG files' ||
     fail "man patchview-record shows no page: $page"
 echo "man: patchview-record(1), $(wc -l <<<"$page") lines"
 
