@@ -7,7 +7,8 @@
 # with gnuplot (Debian's gnuplot-nox, installed when missing).
 #
 #   docs/distance-plot.sh [BUILD_DIR] [OUTPUT.png]
-#   (defaults: build/ and docs/distance.png of this repository)
+#   (defaults: build/ and docs/distance.png of this repository, which it
+#   overwrites)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${1:-$root/build}"
@@ -18,7 +19,7 @@ die() {
     echo "distance-plot: $*" >&2
     exit 1
 }
-[ -x "$measure" ] || die "no $measure: build first (cmake -S . -B build && cmake --build build)"
+[ -x "$measure" ] || die "no $measure: build first (cmake -S . -B build -DPATCHVIEW_BUILD_TESTS=OFF && cmake --build build)"
 if ! command -v gnuplot >/dev/null; then
     [ "$(id -u)" -eq 0 ] || die "gnuplot is missing: install gnuplot-nox (apt-get), or run as root"
     { apt-get update -qq && DEBIAN_FRONTEND=noninteractive \

@@ -23,6 +23,7 @@ const char* const Usage =
     "  --json FILE     also write the figures as JSON\n"
     "  --points FILE   also write every measured point as CSV (about 110 MB)\n"
     "  -h, --help      show this text\n"
+    "  --version       show the program's name and version\n"
     "\n"
     "FILE - is standard output; the report then goes to standard error. Files are\n"
     "replaced at the end, both or neither; a device or a named pipe is written to.\n";
@@ -49,6 +50,10 @@ int main(int argc, char** argv) {
         const std::string arg = argv[a];
         if (arg == "-h" || arg == "--help") {
             std::fputs(Usage, stdout);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::fputs("patchview-measure " PATCHVIEW_VERSION "\n", stdout);
             return 0;
         }
         Output* target = nullptr;

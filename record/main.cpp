@@ -142,6 +142,10 @@ int main(int argc, char** argv) {
         std::fputs(RecordUsage, stdout);
         return 0;
     }
+    if (options.version) {
+        std::fputs(RecordVersion, stdout);
+        return 0;
+    }
     // From here a signal removes whatever the run made before it ends it.
     OutputSet files("patchview-record");
     OffscreenContext context;

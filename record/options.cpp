@@ -15,10 +15,13 @@ const char* const RecordUsage =
     "  --out DIR      folder of the files, made if missing (default: the current one)\n"
     "  --png-frames   also every frame as patchview-MODE-000.png, -001.png, ...;\n"
     "                 frames of an earlier run beyond these are removed\n"
-    "  --help         this text\n"
+    "  -h, --help     this text\n"
+    "  --version      the program's name and version\n"
     "\n"
     "The files replace the old ones together at the end, or none of them: an error\n"
     "or a signal leaves nothing behind, not even a folder that --out made.\n";
+
+const char* const RecordVersion = "patchview-record " PATCHVIEW_VERSION "\n";
 
 namespace {
 
@@ -46,12 +49,15 @@ bool parseOptions(int argc, const char* const* argv, RecordOptions& options, std
             hasValue = true;
         }
         const bool takesValue = name == "--frames" || name == "--size" || name == "--out";
-        if (name == "--help" || name == "-h" || name == "--png-frames") {
+        if (name == "--help" || name == "-h" || name == "--png-frames" || name == "--version") {
             if (hasValue) {
                 error = name + " takes no value";
                 return false;
             }
-            (name == "--png-frames" ? options.pngFrames : options.help) = true;
+            bool& flag = name == "--png-frames" ? options.pngFrames
+                         : name == "--version"  ? options.version
+                                                : options.help;
+            flag = true;
             continue;
         }
         if (!takesValue) {

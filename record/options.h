@@ -10,6 +10,7 @@ struct RecordOptions {
     std::string out = ".";
     bool pngFrames = false;
     bool help = false;
+    bool version = false;
 };
 
 constexpr int MaxFrames = 3600;
@@ -17,9 +18,12 @@ constexpr int MinSide = 16;
 constexpr int MaxSide = 4096;
 
 // Fills options from argv[1..argc-1]: --frames N, --size WxH, --out DIR,
-// --png-frames and --help, each value also as --name=value. On anything
+// --png-frames, --help and --version, each value also as --name=value. On anything
 // else, or a value out of range, returns false with one line in error.
 bool parseOptions(int argc, const char* const* argv, RecordOptions& options, std::string& error);
 
 // The text of --help.
 extern const char* const RecordUsage;
+
+// The line of --version: the program's name and the project's version.
+extern const char* const RecordVersion;

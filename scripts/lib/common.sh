@@ -15,8 +15,8 @@ BUILD_DIR="${PATCHVIEW_BUILD_DIR:-$ROOT/build}"
 BUILD_PACKAGES=(g++ make cmake pkg-config libgtest-dev libgmock-dev
     libgl1-mesa-dev libglu1-mesa-dev freeglut3-dev
     libegl-dev libopengl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev libgif-dev)
-# What the tests drive and inspect the programs with.
-TEST_PACKAGES=(python3 imagemagick)
+# What the tests drive and inspect the programs with (man checks the pages).
+TEST_PACKAGES=(python3 imagemagick man-db)
 # A private X server for the real window, and the tools that find, drive and
 # photograph it.
 WINDOW_PACKAGES=(xvfb xdotool imagemagick libgl1-mesa-dri python3)
@@ -27,6 +27,13 @@ WEB_BUILD_PACKAGES=(emscripten node-acorn cmake make)
 WEB_TEST_PACKAGES=(chromium chromium-driver python3-selenium imagemagick)
 # Debian's Python, the one that python3-selenium is installed for.
 DEBIAN_PYTHON=/usr/bin/python3
+# What scripts/package builds the Debian package with: CPack finds the
+# programs with file and their libraries with dpkg-shlibdeps; the hardening
+# flags come from dpkg-buildflags; gzip compresses the documents.
+PACKAGE_PACKAGES=(dpkg-dev file gzip)
+# What scripts/check-package checks it with (and debootstrap for the
+# brand-new Debian of its --fresh).
+CHECK_PACKAGE_PACKAGES=(lintian)
 
 die() {
     echo "error: $*" >&2
