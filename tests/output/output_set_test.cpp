@@ -221,7 +221,8 @@ TEST(OutputSet, EverySignalEndsTheRunHonestly) {
     const std::pair<int, const char*> signals[] = {
         {SIGINT, "SIGINT"}, {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}, {SIGQUIT, "SIGQUIT"}};
     for (const auto& [signal, name] : signals) {
-        const Ending end = inChild([&] { _exit(recordWith(made, signal, false)); });
+        const int sent = signal;  // a structured binding is not captured before C++20
+        const Ending end = inChild([&] { _exit(recordWith(made, sent, false)); });
         EXPECT_TRUE(WIFSIGNALED(end.status) && WTERMSIG(end.status) == signal) << end.status;
         EXPECT_FALSE(WCOREDUMP(end.status));
         EXPECT_EQ(end.line, std::string("probe: interrupted by ") + name + "; no file written\n");
