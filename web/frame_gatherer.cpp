@@ -1,6 +1,5 @@
 #include "web/frame_gatherer.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -82,16 +81,12 @@ std::uint32_t trianglesOf(std::uint32_t mode, std::uint32_t n) {
     return 0;
 }
 
-FrameGatherer::FrameGatherer()
-    : positions_{std::vector<GatheredPosition>(FirstRoom),
-                 std::vector<GatheredPosition>(FirstRoom)},
-      colours_(FirstRoom) {
+FrameGatherer::FrameGatherer() : vertices_(FirstRoom) {
     identity(projection_);
     identity(modelView_);
     storeFloats();
-    next_ = positions_[current_].data();
-    limit_ = next_ + FirstRoom;
-    nextColour_ = colours_.data();
+    next_ = vertices_.data();
+    limit_ = next_ + vertices_.size();
 }
 
 void FrameGatherer::storeFloats() {
@@ -159,7 +154,7 @@ void FrameGatherer::lookAt(double ex, double ey, double ez, double cx, double cy
 
 void FrameGatherer::begin(std::uint32_t mode) {
     primitiveMode_ = mode;
-    primitiveStart_ = vertexCount();
+    primitiveStart_ = next_;
     inPrimitive_ = true;
 }
 
@@ -181,37 +176,11 @@ void FrameGatherer::colour(float r, float g, float b) {
 
 void FrameGatherer::grow() {
     const std::size_t used = vertexCount();
-    const std::size_t room = 2 * colours_.size();
-    // Both position arrays keep the same room, so that they can swap.
-    positions_[0].resize(room);
-    positions_[1].resize(room);
-    colours_.resize(room);
-    next_ = positions_[current_].data() + used;
-    limit_ = positions_[current_].data() + room;
-    nextColour_ = colours_.data() + used;
-}
-
-bool FrameGatherer::positionsChanged() const {
-    const std::size_t count = vertexCount();
-    if (count != drawnCount_) {
-        return true;
-    }
-    // In blocks, so that the compiler can compare many at once.
-    const float* a = &positions_[current_][0].x;
-    const float* b = &positions_[1 - current_][0].x;
-    const std::size_t floats = 3 * count;
-    constexpr std::size_t Block = 1024;
-    for (std::size_t start = 0; start < floats; start += Block) {
-        const std::size_t end = std::min(start + Block, floats);
-        bool differ = false;
-        for (std::size_t k = start; k < end; ++k) {
-            differ |= a[k] != b[k];
-        }
-        if (differ) {
-            return true;
-        }
-    }
-    return false;
+    const std::size_t start = static_cast<std::size_t>(primitiveStart_ - vertices_.data());
+    vertices_.resize(2 * vertices_.size());
+    next_ = vertices_.data() + used;
+    limit_ = vertices_.data() + vertices_.size();
+    primitiveStart_ = vertices_.data() + start;
 }
 
 void FrameGatherer::end() {
@@ -219,11 +188,9 @@ void FrameGatherer::end() {
         return;
     }
     inPrimitive_ = false;
-    const auto n = static_cast<std::uint32_t>(vertexCount() - primitiveStart_);
+    const auto n = static_cast<std::uint32_t>(next_ - primitiveStart_);
     if (trianglesOf(primitiveMode_, n) == 0) {
-        // Nothing of it would be seen.
-        next_ = positions_[current_].data() + primitiveStart_;
-        nextColour_ = colours_.data() + primitiveStart_;
+        next_ = primitiveStart_;  // nothing of it would be seen
         return;
     }
     if (!runs_.empty() && runs_.back().mode == primitiveMode_ && runs_.back().vertices == n) {
@@ -270,10 +237,6 @@ const std::vector<std::uint32_t>& FrameGatherer::indices(std::size_t& count, boo
 }
 
 void FrameGatherer::clear() {
-    drawnCount_ = vertexCount();
-    current_ = 1 - current_;
-    next_ = positions_[current_].data();
-    limit_ = next_ + colours_.size();
-    nextColour_ = colours_.data();
+    next_ = vertices_.data();
     runs_.clear();
 }

@@ -14,16 +14,15 @@ constexpr std::uint32_t GatherQuadStrip = 0x0008;   // GL_QUAD_STRIP
 constexpr std::uint32_t GatherModelView = 0x1700;   // GL_MODELVIEW
 constexpr std::uint32_t GatherProjection = 0x1701;  // GL_PROJECTION
 
-// A vertex's position as given. Its colour is gathered beside it, in an
-// array of its own, as the 8-bit channels that the picture holds: red, green
-// and blue in the low three bytes of a word (memory order on a
-// little-endian machine, as WebAssembly is), the top byte 255. A word, not
-// bytes, so that the compiler need not assume that a colour store changes
-// the gatherer.
-struct GatheredPosition {
+// One vertex as uploaded: its position, then the colour current at its
+// call as the 8-bit channels that the picture holds of it: red, green and
+// blue in the low three bytes of rgb (memory order on a little-endian
+// machine, as WebAssembly is), the top byte 255. A word, not bytes, so that
+// the compiler need not assume that a colour store changes the gatherer.
+struct GatheredVertex {
     float x, y, z;
+    std::uint32_t rgb;
 };
-static_assert(sizeof(GatheredPosition) == 3 * sizeof(float), "positions are uploaded as floats");
 
 // The channels of a gathered colour.
 inline std::uint8_t redOf(std::uint32_t rgb) {
@@ -76,28 +75,19 @@ class FrameGatherer {
         if (next_ == limit_) {
             grow();
         }
-        *next_++ = {x, y, z};
-        *nextColour_++ = colour_;
+        *next_++ = {x, y, z, colour_};
     }
     void end();
 
     // Between begin and end, where GL refuses every other call.
     bool inPrimitive() const { return inPrimitive_; }
     // Whether vertices wait to be drawn.
-    bool pending() const { return next_ != positions_[current_].data(); }
+    bool pending() const { return next_ != vertices_.data(); }
 
-    // What waits: the vertices' positions and colours, the primitives in
-    // runs, and the matrices at their time (as floats, the precision that GL
-    // draws with).
-    const GatheredPosition* positions() const { return positions_[current_].data(); }
-    const std::uint32_t* colours() const { return colours_.data(); }
-    std::size_t vertexCount() const {
-        return static_cast<std::size_t>(next_ - positions_[current_].data());
-    }
-    // Whether the positions differ from those of the batch drawn last, so
-    // that a drawer that keeps them must take them anew. A frame that only
-    // changes colours (every cubic frame after the first) sends colours only.
-    bool positionsChanged() const;
+    // What waits: the vertices, the primitives in runs, and the matrices at
+    // their time (as floats, the precision that GL draws with).
+    const GatheredVertex* vertices() const { return vertices_.data(); }
+    std::size_t vertexCount() const { return static_cast<std::size_t>(next_ - vertices_.data()); }
     const std::vector<PrimitiveRun>& runs() const { return runs_; }
     const float* projection() const { return projectionF_; }
     const float* modelView() const { return modelViewF_; }
@@ -107,8 +97,7 @@ class FrameGatherer {
     // of it; unchanged() tells whether the list is the one returned last.
     const std::vector<std::uint32_t>& indices(std::size_t& count, bool& unchanged);
 
-    // Forgets what waits, once it was drawn; the room stays for the next
-    // batch, and the positions to compare it with.
+    // Forgets what waits (after it was drawn); the room stays for the next.
     void clear();
 
   private:
@@ -122,19 +111,14 @@ class FrameGatherer {
     float modelViewF_[16];
     std::uint32_t mode_ = GatherModelView;
 
-    // This batch's positions and the last drawn batch's, taking turns.
-    std::vector<GatheredPosition> positions_[2];
-    int current_ = 0;
-    std::size_t drawnCount_ = 0;
-    std::vector<std::uint32_t> colours_;
-    GatheredPosition* next_;
-    GatheredPosition* limit_;
-    std::uint32_t* nextColour_;
+    std::vector<GatheredVertex> vertices_;
+    GatheredVertex* next_;
+    GatheredVertex* limit_;
     std::uint32_t colour_ = 0xffffffffu;
 
     std::vector<PrimitiveRun> runs_;
     std::uint32_t primitiveMode_ = 0;
-    std::size_t primitiveStart_ = 0;
+    GatheredVertex* primitiveStart_ = nullptr;
     bool inPrimitive_ = false;
 
     std::vector<std::uint32_t> indices_;

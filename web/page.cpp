@@ -21,11 +21,11 @@ EM_JS(void, webglViewport, (int x, int y, int width, int height), {
 });
 EM_JS(void, webglEnable, (unsigned capability), { Module.pvRenderer.enable(capability); });
 EM_JS(void, webglDepthFunc, (unsigned func), { Module.pvRenderer.depthFunc(func); });
-EM_JS(void, webglDraw, (const void* positions, int positionsChanged, const void* colours,
-                        int vertexCount, const void* indices, int indexCount, int indexRoom,
-                        int indicesUnchanged, const float* projection, const float* modelView), {
-    Module.pvRenderer.draw(positions, positionsChanged, colours, vertexCount, indices,
-                           indexCount, indexRoom, indicesUnchanged, projection, modelView);
+EM_JS(void, webglDraw, (const void* vertices, int vertexCount, const void* indices,
+                        int indexCount, int indexRoom, int indicesUnchanged,
+                        const float* projection, const float* modelView), {
+    Module.pvRenderer.draw(vertices, vertexCount, indices, indexCount, indexRoom,
+                           indicesUnchanged, projection, modelView);
 });
 EM_JS(void, startPage, (), { Module.pvPageStart(); });
 // clang-format on
@@ -44,10 +44,9 @@ class WebGl : public GlBackend {
         std::size_t count = 0;
         bool unchanged = false;
         const std::vector<std::uint32_t>& indices = batch.indices(count, unchanged);
-        webglDraw(batch.positions(), batch.positionsChanged() ? 1 : 0, batch.colours(),
-                  static_cast<int>(batch.vertexCount()), indices.data(), static_cast<int>(count),
-                  static_cast<int>(indices.size()), unchanged ? 1 : 0, batch.projection(),
-                  batch.modelView());
+        webglDraw(batch.vertices(), static_cast<int>(batch.vertexCount()), indices.data(),
+                  static_cast<int>(count), static_cast<int>(indices.size()), unchanged ? 1 : 0,
+                  batch.projection(), batch.modelView());
     }
     // The browser shows the canvas when the page's frame callback returns.
     void present() override {}

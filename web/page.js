@@ -222,59 +222,52 @@ function makeRenderer(canvas, preserve) {
   const projection = gl.getUniformLocation(program, 'projection');
   const modelView = gl.getUniformLocation(program, 'modelView');
 
-  // Positions, three floats a vertex, and colours, four bytes, in buffers
-  // of their own: a frame that changes colours only sends colours only.
-  const positions = gl.createBuffer();
-  gl.bindBuffer(gl.ARRAY_BUFFER, positions);
+  // One vertex: position, three floats, and colour, four bytes.
+  const Stride = 16;
+  const vertices = gl.createBuffer();
+  gl.bindBuffer(gl.ARRAY_BUFFER, vertices);
   gl.enableVertexAttribArray(0);
-  gl.vertexAttribPointer(0, 3, gl.FLOAT, false, 12, 0);
-  const colours = gl.createBuffer();
-  gl.bindBuffer(gl.ARRAY_BUFFER, colours);
   gl.enableVertexAttribArray(1);
-  gl.vertexAttribPointer(1, 3, gl.UNSIGNED_BYTE, true, 4, 0);
-  let room = 0;  // vertices that both buffers hold
+  gl.vertexAttribPointer(0, 3, gl.FLOAT, false, Stride, 0);
+  gl.vertexAttribPointer(1, 3, gl.UNSIGNED_BYTE, true, Stride, 12);
+  let vertexRoom = 0;
   const indices = gl.createBuffer();
   gl.bindBuffer(gl.ELEMENT_ARRAY_BUFFER, indices);
-
-  // Part of the heap: WebGL 2 reads it in place, WebGL 1 through a view.
-  const upload = webgl2 ?
-      (target, heap, pointer, length) => gl.bufferSubData(target, 0, heap, pointer, length) :
-      (target, heap, pointer, length) =>
-          gl.bufferSubData(target, 0, heap.subarray(pointer, pointer + length));
-  const matrix = webgl2 ?
-      (location, pointer) => gl.uniformMatrix4fv(location, false, HEAPF32, pointer >> 2, 16) :
-      (location, pointer) => gl.uniformMatrix4fv(location, false,
-                                                 HEAPF32.subarray(pointer >> 2, (pointer >> 2) + 16));
 
   return {
     clear: (mask) => gl.clear(mask),
     viewport: (x, y, width, height) => gl.viewport(x, y, width, height),
     enable: (capability) => gl.enable(capability),
     depthFunc: (func) => gl.depthFunc(func),
-    draw: (positionPointer, positionsChanged, colourPointer, vertexCount, indexPointer,
-           indexCount, indexRoom, indicesUnchanged, projectionPointer, modelViewPointer) => {
-      let fresh = false;
-      if (vertexCount > room) {
-        room = 2 * vertexCount;
-        fresh = true;
-        gl.bindBuffer(gl.ARRAY_BUFFER, positions);
-        gl.bufferData(gl.ARRAY_BUFFER, 12 * room, gl.STREAM_DRAW);
-        gl.bindBuffer(gl.ARRAY_BUFFER, colours);
-        gl.bufferData(gl.ARRAY_BUFFER, 4 * room, gl.STREAM_DRAW);
+    draw: (vertexPointer, vertexCount, indexPointer, indexCount, indexRoom, indicesUnchanged,
+           projectionPointer, modelViewPointer) => {
+      const floats = vertexCount * 4;
+      if (floats > vertexRoom) {
+        vertexRoom = 2 * floats;
+        gl.bufferData(gl.ARRAY_BUFFER, 4 * vertexRoom, gl.STREAM_DRAW);
       }
-      if (positionsChanged || fresh) {
-        gl.bindBuffer(gl.ARRAY_BUFFER, positions);
-        upload(gl.ARRAY_BUFFER, HEAPF32, positionPointer >> 2, 3 * vertexCount);
+      // WebGL 2 reads straight from the heap; WebGL 1 needs views of it.
+      if (webgl2) {
+        gl.bufferSubData(gl.ARRAY_BUFFER, 0, HEAPF32, vertexPointer >> 2, floats);
+        if (!indicesUnchanged) {
+          gl.bufferData(gl.ELEMENT_ARRAY_BUFFER, HEAPU32, gl.STATIC_DRAW, indexPointer >> 2,
+                        indexRoom);
+        }
+        gl.uniformMatrix4fv(projection, false, HEAPF32, projectionPointer >> 2, 16);
+        gl.uniformMatrix4fv(modelView, false, HEAPF32, modelViewPointer >> 2, 16);
+      } else {
+        gl.bufferSubData(gl.ARRAY_BUFFER, 0,
+                         HEAPF32.subarray(vertexPointer >> 2, (vertexPointer >> 2) + floats));
+        if (!indicesUnchanged) {
+          gl.bufferData(gl.ELEMENT_ARRAY_BUFFER,
+                        HEAPU32.subarray(indexPointer >> 2, (indexPointer >> 2) + indexRoom),
+                        gl.STATIC_DRAW);
+        }
+        gl.uniformMatrix4fv(projection, false,
+                            HEAPF32.subarray(projectionPointer >> 2, (projectionPointer >> 2) + 16));
+        gl.uniformMatrix4fv(modelView, false,
+                            HEAPF32.subarray(modelViewPointer >> 2, (modelViewPointer >> 2) + 16));
       }
-      gl.bindBuffer(gl.ARRAY_BUFFER, colours);
-      upload(gl.ARRAY_BUFFER, HEAPU32, colourPointer >> 2, vertexCount);
-      if (!indicesUnchanged) {
-        gl.bufferData(gl.ELEMENT_ARRAY_BUFFER,
-                      HEAPU32.subarray(indexPointer >> 2, (indexPointer >> 2) + indexRoom),
-                      gl.STATIC_DRAW);
-      }
-      matrix(projection, projectionPointer);
-      matrix(modelView, modelViewPointer);
       gl.drawElements(gl.TRIANGLES, indexCount, gl.UNSIGNED_INT, 0);
     },
   };

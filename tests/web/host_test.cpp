@@ -24,7 +24,6 @@ namespace {
 struct Recorder : GlBackend {
     std::vector<std::string> calls;
     PrimitiveDigest digest;
-    std::vector<bool> positionsChanged;
     std::vector<std::uint32_t> lastIndices;
     std::size_t lastIndexCount = 0;
     bool lastUnchanged = false;
@@ -41,21 +40,18 @@ struct Recorder : GlBackend {
     void present() override { calls.push_back("present"); }
     void draw(FrameGatherer& batch) override {
         calls.push_back("draw " + std::to_string(batch.vertexCount()));
-        positionsChanged.push_back(batch.positionsChanged());
-        std::size_t v = 0;
+        const GatheredVertex* v = batch.vertices();
         for (const PrimitiveRun& run : batch.runs()) {
             for (std::uint32_t p = 0; p < run.count; ++p) {
                 digest.begin(run.mode);
                 for (std::uint32_t n = 0; n < run.vertices; ++n, ++v) {
-                    const std::uint32_t c = batch.colours()[v];
-                    digest.channels(redOf(c), greenOf(c), blueOf(c));
-                    const GatheredPosition& at = batch.positions()[v];
-                    digest.vertex(at.x, at.y, at.z);
+                    digest.channels(redOf(v->rgb), greenOf(v->rgb), blueOf(v->rgb));
+                    digest.vertex(v->x, v->y, v->z);
                 }
                 digest.end();
             }
         }
-        EXPECT_EQ(v, batch.vertexCount()) << "runs cover every vertex";
+        EXPECT_EQ(v, batch.vertices() + batch.vertexCount()) << "runs cover every vertex";
         const std::vector<std::uint32_t>& indices = batch.indices(lastIndexCount, lastUnchanged);
         lastIndices.assign(indices.begin(), indices.begin() + lastIndexCount);
         std::copy(batch.projection(), batch.projection() + 16, projection);
@@ -80,7 +76,6 @@ void vertices(int n) {
 TEST_F(WebHost, GathersThePinnedFramesAsTheStandInRecordsThem) {
     for (const int key : {'1', '2'}) {
         startUp(key == '1' ? 72 : 8);
-        gl.positionsChanged.clear();
         drawFrames(24, [&](int k) {
             EXPECT_EQ(pinnedFrameMismatch(key, k, gl.digest), "");
             // One batch a frame, drawn at the swap, after the clear.
@@ -91,11 +86,6 @@ TEST_F(WebHost, GathersThePinnedFramesAsTheStandInRecordsThem) {
             gl.calls.clear();
             return true;
         });
-        // The strips stay where they are: after the first frame only their
-        // colours go to WebGL. The patches that are drawn change with the eye.
-        std::vector<bool> expected(24, key == '1');
-        expected[0] = true;
-        EXPECT_EQ(gl.positionsChanged, expected) << static_cast<char>(key);
     }
 }
 
@@ -144,24 +134,6 @@ TEST_F(WebHost, TrianglesOfPolygonsAndQuadStrips) {
     EXPECT_EQ(quads(2), (std::pair<std::size_t, bool>{12, true}));
     EXPECT_EQ(quads(7), (std::pair<std::size_t, bool>{42, false}));
     EXPECT_EQ(gl.lastIndices[41], 27u);
-
-    // Positions are sent again when any differs from the last batch's, or
-    // when there are more or fewer of them.
-    gl.positionsChanged.clear();
-    quads(7);
-    quads(6);
-    quads(6);
-    glBegin(GL_POLYGON);
-    vertices(3);
-    glVertex3f(2.5f, 0.0f, 0.0f);
-    glEnd();
-    for (int k = 1; k < 6; ++k) {
-        glBegin(GL_POLYGON);
-        vertices(4);
-        glEnd();
-    }
-    glutSwapBuffers();
-    EXPECT_EQ(gl.positionsChanged, (std::vector<bool>{false, true, false, true}));
 }
 
 TEST(WebHostColours, AreTheEightBitChannelsOfThePicture) {
