@@ -8,6 +8,7 @@ import tempfile
 from selenium import webdriver
 from selenium.webdriver.chrome.options import Options
 from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common import utils
 
 # No network here: Chromium's background services are switched off, and
 # WebGL runs on its software renderer.
@@ -15,8 +16,20 @@ FLAGS = [
     "--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run",
     "--disable-background-networking", "--disable-component-update", "--disable-sync",
     "--disable-quic", "--disable-extensions", "--enable-unsafe-swiftshader",
-    "--window-size=900,1000",
+    "--window-size=900,1000", "--remote-debugging-pipe",
 ]
+
+
+class LoopbackService(Service):
+    """The driver reached at 127.0.0.1: a minimal system may have no
+    /etc/hosts, and then "localhost", which Selenium uses, names nothing."""
+
+    @property
+    def service_url(self):
+        return "http://127.0.0.1:%d" % self.port
+
+    def is_connectable(self):
+        return utils.is_connectable(self.port, host="127.0.0.1")
 
 
 class Browser:
@@ -31,7 +44,7 @@ class Browser:
         options.binary_location = shutil.which("chromium") or "/usr/bin/chromium"
         options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
         driver = shutil.which("chromedriver") or "/usr/bin/chromedriver"
-        self.driver = webdriver.Chrome(service=Service(driver), options=options)
+        self.driver = webdriver.Chrome(service=LoopbackService(driver), options=options)
 
     def close(self):
         try:
