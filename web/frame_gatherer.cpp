@@ -159,14 +159,12 @@ void FrameGatherer::begin(std::uint32_t mode) {
 }
 
 std::uint8_t colourChannel(float c) {
-    if (!(c > 0.0f)) {
-        return 0;  // also a channel that is not a number
-    }
-    if (c >= 1.0f) {
-        return 255;
-    }
+    // Selects, not branches: a frame's shades fall either side of the clamps
+    // at random. A channel that is not a number fails c > 0 and gives 0.
+    const float low = c > 0.0f ? c : 0.0f;
+    const float clamped = low < 1.0f ? low : 1.0f;
     // In double, where c * 255 is exact: halves round up, as GL rounds them.
-    return static_cast<std::uint8_t>(static_cast<double>(c) * 255.0 + 0.5);
+    return static_cast<std::uint8_t>(static_cast<double>(clamped) * 255.0 + 0.5);
 }
 
 void FrameGatherer::colour(float r, float g, float b) {

@@ -101,7 +101,8 @@ class FrameGatherer {
     void clear();
 
   private:
-    void grow();
+    // Out of line: the vertex path stays small where it is inlined.
+    [[gnu::noinline]] void grow();
     double* current() { return mode_ == GatherProjection ? projection_ : modelView_; }
     void storeFloats();
 

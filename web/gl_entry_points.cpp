@@ -19,6 +19,16 @@ inline FrameGatherer& gatherer() {
 
 GlBackend* backend = nullptr;
 
+}  // namespace
+
+#if defined(__clang__)
+#define PV_INLINE_INTO_CALLERS __attribute__((always_inline))
+#else
+#define PV_INLINE_INTO_CALLERS
+#endif
+
+namespace {
+
 // Draws what waits, before a call that changes what it is drawn with.
 bool flushed() {
     FrameGatherer& g = gatherer();
@@ -95,21 +105,21 @@ void gluLookAt(GLdouble ex, GLdouble ey, GLdouble ez, GLdouble cx, GLdouble cy, 
     }
 }
 
-void glBegin(GLenum mode) {
+PV_INLINE_INTO_CALLERS void glBegin(GLenum mode) {
     if (!gatherer().inPrimitive()) {
         gatherer().begin(mode);
     }
 }
 
-void glColor3f(GLfloat r, GLfloat g, GLfloat b) {
+PV_INLINE_INTO_CALLERS void glColor3f(GLfloat r, GLfloat g, GLfloat b) {
     gatherer().colour(r, g, b);
 }
 
-void glVertex3f(GLfloat x, GLfloat y, GLfloat z) {
+PV_INLINE_INTO_CALLERS void glVertex3f(GLfloat x, GLfloat y, GLfloat z) {
     gatherer().vertex(x, y, z);
 }
 
-void glEnd() {
+PV_INLINE_INTO_CALLERS void glEnd() {
     gatherer().end();
 }
 
