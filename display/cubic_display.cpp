@@ -24,14 +24,14 @@ Vector3 display(const Point& p) {
 
 static_assert(std::is_same_v<GLfloat, float>, "the vertices are kept as the floats sent");
 
-// One strip: its vertices as sent (left, right per station) and the unit
-// normal that shades each station.
-struct Strip {
-    GLfloat vertex[2 * MaxStations][3];
-    double normal[MaxStations][3];
-};
+constexpr int StationCount = stations.count;
 
-Strip strips[(MaxGridRows - 1) * (MaxGridCols - 1)];
+// The strips of grid row i run between the edge curves of that row: strip j
+// has edge j on its left and edge j + 1 on its right, so each edge's
+// vertices are kept once, as sent, for the two strips that share it. Each
+// strip keeps the unit normal that shades each of its stations.
+GLfloat edgeVertex[MaxGridRows - 1][MaxGridCols][StationCount][3];
+double stripNormal[(MaxGridRows - 1) * (MaxGridCols - 1)][StationCount][3];
 bool stripsFilled = false;
 unsigned stripsGeneration = 0;
 
@@ -45,24 +45,25 @@ void buildStrips() {
     Point edge[MaxGridCols][MaxStations];
     for (int i = 0; i < lastRow; ++i) {
         evaluateEdgeRow(i, edge);
+        for (int k = 0; k <= lastCol; ++k) {
+            for (int s = 0; s < StationCount; ++s) {
+                stripVertex(edge[k][s], edgeVertex[i][k][s]);
+            }
+        }
         for (int j = 0; j < lastCol; ++j) {
-            Strip& strip = strips[i * lastCol + j];
+            double(*normal)[3] = stripNormal[i * lastCol + j];
             const Vector3 a = toDisplayAxes(surfacePoints[i][j]);
             const Vector3 b = toDisplayAxes(surfacePoints[i + 1][j]);
             const Vector3 c = toDisplayAxes(surfacePoints[i][j + 1]);
             Vector3 n = unit((b - a).cross(c - a));
-            for (int s = 0; s < stations.count; ++s) {
-                const Point& left = edge[j][s];
-                const Point& right = edge[j + 1][s];
+            for (int s = 0; s < StationCount; ++s) {
                 if (stations.t[s] != 0.0) {
                     // The strip's own normal replaces the corner normal.
-                    const Vector3 e1 = unit(display(left) - display(right));
-                    const Vector3 e2 = unit(display(left) - a);
+                    const Vector3 e1 = unit(display(edge[j][s]) - display(edge[j + 1][s]));
+                    const Vector3 e2 = unit(display(edge[j][s]) - a);
                     n = unit(e1.cross(e2));
                 }
-                storeNormal(n, strip.normal[s]);
-                stripVertex(left, strip.vertex[2 * s]);
-                stripVertex(right, strip.vertex[2 * s + 1]);
+                storeNormal(n, normal[s]);
             }
         }
     }
@@ -86,21 +87,21 @@ void displayCubic() {
     const double ez = towardsEye.getZ();
     const double greenScale = 0.9 - animPhase;
     const double blueScale = animPhase;
-    const int count = lastRow * lastCol;
-    for (int n = 0; n < count; ++n) {
-        const Strip& strip = strips[n];
-        glBegin(GL_QUAD_STRIP);
-        for (int s = 0; s < stations.count; ++s) {
-            const double* normal = strip.normal[s];
-            const double cellShade = ex * normal[0] + ey * normal[1] + ez * normal[2];
-            glColor3f(0.0f, static_cast<GLfloat>(greenScale * cellShade + 0.2),
-                      static_cast<GLfloat>(blueScale * cellShade + 0.2));
-            const GLfloat* left = strip.vertex[2 * s];
-            const GLfloat* right = strip.vertex[2 * s + 1];
-            glVertex3f(left[0], left[1], left[2]);
-            glVertex3f(right[0], right[1], right[2]);
+    for (int i = 0; i < lastRow; ++i) {
+        for (int j = 0; j < lastCol; ++j) {
+            const double(*normal)[3] = stripNormal[i * lastCol + j];
+            const GLfloat(*left)[3] = edgeVertex[i][j];
+            const GLfloat(*right)[3] = edgeVertex[i][j + 1];
+            glBegin(GL_QUAD_STRIP);
+            for (int s = 0; s < StationCount; ++s) {
+                const double cellShade = ex * normal[s][0] + ey * normal[s][1] + ez * normal[s][2];
+                glColor3f(0.0f, static_cast<GLfloat>(greenScale * cellShade + 0.2),
+                          static_cast<GLfloat>(blueScale * cellShade + 0.2));
+                glVertex3f(left[s][0], left[s][1], left[s][2]);
+                glVertex3f(right[s][0], right[s][1], right[s][2]);
+            }
+            glEnd();
         }
-        glEnd();
     }
     glutSwapBuffers();
 }
