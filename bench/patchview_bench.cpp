@@ -3,6 +3,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
+#include <thread>
+
 #include "app/console.h"
 #include "app/globals.h"
 #include "app/idle.h"
@@ -130,6 +133,33 @@ void BM_CubicIdleAndFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_FergusonIdleAndFrame)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CubicIdleAndFrame)->Unit(benchmark::kMillisecond);
+
+// The same once every 40 ms, idle in between, as a page or a window draws
+// once a frame of the screen: a core that idles between frames starts each
+// one cold, which a tight loop never does. Wall clock of the frames alone.
+void idleAndFramePaced(benchmark::State& state, int key) {
+    startUp(key);
+    const DisplayCallback display = displayForMode();
+    display();
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        state.ResumeTiming();
+        handleIdle();
+        display();
+    }
+}
+void BM_FergusonIdleAndFramePaced(benchmark::State& state) {
+    idleAndFramePaced(state, FergusonKey);
+}
+void BM_CubicIdleAndFramePaced(benchmark::State& state) {
+    idleAndFramePaced(state, CubicKey);
+}
+BENCHMARK(BM_FergusonIdleAndFramePaced)
+    ->Iterations(100)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CubicIdleAndFramePaced)->Iterations(100)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 // The global closest point of the centre curve, for the points of the cubic
 // grid in order, each query hinted by the answer before, as the measuring
