@@ -116,11 +116,19 @@ BENCHMARK(BM_FergusonIdleStep)->Unit(benchmark::kMicrosecond);
 
 // What the viewer does per frame: the idle step, then the display callback.
 // The web page's own work per frame is set beside these (scripts/web-speed).
-void idleAndFrame(benchmark::State& state, int key) {
+// With a pause, once every pause, idle in between, as a page or a window
+// draws once a frame of the screen: a core that idles between frames starts
+// each one cold, which a tight loop never does; the pauses are not timed.
+void idleAndFrame(benchmark::State& state, int key, int pauseMs = 0) {
     startUp(key);
     const DisplayCallback display = displayForMode();
     display();
     for (auto _ : state) {
+        if (pauseMs > 0) {
+            state.PauseTiming();
+            std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+            state.ResumeTiming();
+        }
         handleIdle();
         display();
     }
@@ -134,26 +142,12 @@ void BM_CubicIdleAndFrame(benchmark::State& state) {
 BENCHMARK(BM_FergusonIdleAndFrame)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CubicIdleAndFrame)->Unit(benchmark::kMillisecond);
 
-// The same once every 40 ms, idle in between, as a page or a window draws
-// once a frame of the screen: a core that idles between frames starts each
-// one cold, which a tight loop never does. Wall clock of the frames alone.
-void idleAndFramePaced(benchmark::State& state, int key) {
-    startUp(key);
-    const DisplayCallback display = displayForMode();
-    display();
-    for (auto _ : state) {
-        state.PauseTiming();
-        std::this_thread::sleep_for(std::chrono::milliseconds(40));
-        state.ResumeTiming();
-        handleIdle();
-        display();
-    }
-}
+constexpr int FramePauseMs = 40;
 void BM_FergusonIdleAndFramePaced(benchmark::State& state) {
-    idleAndFramePaced(state, FergusonKey);
+    idleAndFrame(state, FergusonKey, FramePauseMs);
 }
 void BM_CubicIdleAndFramePaced(benchmark::State& state) {
-    idleAndFramePaced(state, CubicKey);
+    idleAndFrame(state, CubicKey, FramePauseMs);
 }
 BENCHMARK(BM_FergusonIdleAndFramePaced)
     ->Iterations(100)
