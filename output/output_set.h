@@ -1,21 +1,19 @@
 #pragma once
-// A program's output files, all or none. The recorder and the measuring
-// program write through one OutputSet:
-//  - a new name or a regular file is written under a short temporary name in
-//    a private folder beside it (.patchview-XXXXXX) and renamed at the
-//    commit; a symbolic link is followed and its target replaced, so the
-//    link stays a link;
-//  - a character device, a named pipe or a socket, and "-" (standard output)
-//    are written directly and never replaced;
-//  - the commit replaces every name or none: it holds a lock on each folder,
-//    checks every name before the first rename, and puts the old files back
-//    if a rename still fails;
-//  - SIGINT, SIGTERM, SIGHUP and SIGQUIT, unless ignored at start, remove
-//    everything not yet committed (the temporary files and the folders that
-//    makeFolder made), print one line and end the program by that signal;
-//    during the commit they wait until the set is complete. SIGXFSZ and
-//    SIGPIPE are ignored while the set lives, so that a file size limit or a
-//    closed pipe is a write error.
+// A program's output files, all or none, safe on a machine shared with other
+// users. The recorder and the measuring program write through one OutputSet:
+//  - names are resolved as output/names.h says: links only where the
+//    kernel's rule for shared folders allows, /dev/stdout and /dev/fd/N as
+//    the open descriptor, never a block device, socket or folder;
+//  - a new name or a regular file is written as a new file (with no name
+//    until the commit where the file system allows) and put in place by the
+//    commit of output/commit.h, which checks every name again, keeps the old
+//    files' permission bits, owner and group, syncs, and replaces every name
+//    or none;
+//  - a named pipe, a character device and an open descriptor ("-" is
+//    standard output) are written to, never replaced: the very file that was
+//    checked, by device and inode;
+//  - the endings of output/endings.h: a signal that ends the program removes
+//    everything not yet committed, folders that makeFolder made included.
 // One set at a time; create it before starting threads that write to it.
 
 #include <cstdio>
@@ -47,20 +45,28 @@ class OutputSet {
 
     enum class Prepared { Ready, SameFile, Failed };
     // Decides how each file is written and refuses two names for one file
-    // (by device and inode, or the same new name in the same folder); on
-    // anything but Ready, error holds one line.
+    // (by device and inode, by the same new name, or by names that the folder
+    // takes for one, such as names that differ in case only); on anything
+    // but Ready, error holds one line. First cleans up after earlier runs
+    // that ended in the middle of a commit into the same folders.
     Prepared prepare(std::string& error);
+
+    // Whether a file of the set is written to standard output's open file
+    // (after prepare).
+    bool writesStandardOutput() const;
 
     // Opens file n for writing (after prepare); nullptr with error on failure.
     std::FILE* open(std::size_t n, std::string& error);
-    // Closes file n, checking that everything was written.
+    // Closes file n, checking that everything was written and, for a new
+    // file, synced.
     bool close(std::size_t n, std::FILE* file, std::string& error);
 
     // Puts every file in place and removes the stale names, all or none. On
     // failure nothing is replaced or removed and error says why.
     bool commit(std::string& error);
 
-    // File n as the user named it ("standard output" for "-").
+    // File n as the user named it, printable on one line ("standard output"
+    // for "-").
     std::string name(std::size_t n) const;
 
     // Flushes standard output; false with error if anything written to it
@@ -73,6 +79,13 @@ class OutputSet {
     std::unique_ptr<State> state_;
 };
 
-// For the tests of the commit: called before each rename with the final
-// path; a non-zero result fails that rename with that errno.
+// text with every control character escaped, so that a message that shows a
+// name stays one line.
+std::string printableText(const std::string& text);
+
+// For the tests of the commit: called before each rename with the name as
+// given; a non-zero result fails that rename with that errno.
 extern int (*outputRenameFault)(const std::string& path);
+// For the tests: the commit behaves as on a file system that cannot
+// exchange two names.
+extern bool outputWithoutExchange;

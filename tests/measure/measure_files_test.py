@@ -10,6 +10,20 @@ import glob, json, os, resource, signal, stat, subprocess, sys, tempfile, thread
 import time, unittest  # noqa: E401
 
 
+def files_under_way(pid, folder):
+    """The new files that process pid holds for folder: nameless ones open in
+    it, or named ones in its private folder."""
+    found = glob.glob(os.path.join(folder, ".patchview-*", "*"))
+    try:
+        for fd in os.listdir("/proc/%d/fd" % pid):
+            target = os.readlink("/proc/%d/fd/%s" % (pid, fd))
+            if target.startswith(os.path.join(folder, "#")):
+                found.append("/proc/%d/fd/%s" % (pid, fd))
+    except OSError:
+        pass  # the process is gone
+    return found
+
+
 class MeasureFiles(unittest.TestCase):
     def setUp(self):
         made = tempfile.TemporaryDirectory()
@@ -92,7 +106,7 @@ class MeasureFiles(unittest.TestCase):
         self.addCleanup(process.stderr.close)
         self.addCleanup(process.kill)
         deadline = time.monotonic() + 60
-        while not [p for p in glob.glob(self.path(".patchview-*/*")) if os.path.getsize(p)]:
+        while not [p for p in files_under_way(process.pid, self.dir) if os.path.getsize(p)]:
             self.assertLess(time.monotonic(), deadline, "no file under way")
             time.sleep(0.01)
         process.send_signal(signal.SIGQUIT)

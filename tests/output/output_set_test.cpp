@@ -1,16 +1,20 @@
 // The writer of the programs' files on its own: what a commit that fails
-// halfway puts back, which names are one file, and how a signal ends a run
-// before, during and after the commit. The programs' tests run the rest.
+// halfway puts back, which names are one file, what is found at a name after
+// the check, links of other users, a run killed in the middle of its commit,
+// and how a signal ends a run. As root, other users are played by child
+// processes with other user ids. The programs' tests run the rest.
 
 #include "output/output_set.h"
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,10 +32,14 @@
 
 namespace {
 
+constexpr uid_t UserA = 4201;
+constexpr uid_t UserB = 4202;
+
 struct Folder {
-    Folder() {
+    explicit Folder(mode_t mode = 0700) {
         std::string name = testing::TempDir() + "output-test-XXXXXX";
         path = mkdtemp(name.data());
+        chmod(path.c_str(), mode);
     }
     ~Folder() { std::system(("rm -rf '" + path + "'").c_str()); }
     std::string operator/(const std::string& name) const { return path + "/" + name; }
@@ -73,94 +81,23 @@ void writeAll(OutputSet& set, std::size_t count, const std::string& text) {
     }
 }
 
+// A set of the given files, written with text and committed: the error, or
+// "" on success.
+std::string commitFiles(const std::vector<std::string>& paths, const std::string& text) {
+    OutputSet set("probe");
+    for (const std::string& path : paths) {
+        set.add(path);
+    }
+    std::string error;
+    if (set.prepare(error) != OutputSet::Prepared::Ready) {
+        return error;
+    }
+    writeAll(set, paths.size(), text);
+    return set.commit(error) ? "" : error;
+}
+
 bool isStale(const std::string& name) {
     return name.rfind("stale", 0) == 0;
-}
-
-TEST(OutputSet, ACommitReplacesEveryNameOrPutsEveryOneBack) {
-    Folder f;
-    put(f / "a", "old a");
-    put(f / "stale-1", "old stale");
-    ASSERT_EQ(mkdir((f / "stale-folder").c_str(), 0777), 0);
-    ASSERT_EQ(symlink("a", (f / "link").c_str()), 0);
-    const std::set<std::string> before = listing(f.path);
-    for (bool fails : {true, false}) {
-        SCOPED_TRACE(fails ? "the last rename fails" : "every rename works");
-        OutputSet set("probe");
-        set.add(f / "link");  // replaces a through the link
-        set.add(f / "b");
-        set.add(f / "c");
-        set.removeStale(f.path, isStale);
-        std::string error;
-        ASSERT_EQ(set.prepare(error), OutputSet::Prepared::Ready) << error;
-        writeAll(set, 3, "new");
-        outputRenameFault = [](const std::string& path) {
-            return path.substr(path.size() - 2) == "/c" ? EIO : 0;
-        };
-        if (!fails) {
-            outputRenameFault = nullptr;
-        }
-        EXPECT_EQ(set.commit(error), !fails);
-        outputRenameFault = nullptr;
-        if (fails) {
-            EXPECT_EQ(error, "cannot replace " + (f / "c") + ": " + std::strerror(EIO) +
-                                 "; nothing was replaced");
-            EXPECT_EQ(listing(f.path), before);
-            EXPECT_EQ(got(f / "a"), "old a");
-            EXPECT_EQ(got(f / "stale-1"), "old stale");
-        } else {
-            std::set<std::string> after = {"a", "b", "c", "link", "stale-folder"};
-            EXPECT_EQ(listing(f.path), after);
-            EXPECT_EQ(got(f / "a") + got(f / "b") + got(f / "c"), "newnewnew");
-            struct stat info = {};
-            EXPECT_TRUE(lstat((f / "link").c_str(), &info) == 0 && S_ISLNK(info.st_mode));
-        }
-    }
-}
-
-TEST(OutputSet, TwoNamesForOneFileAreRefusedBeforeAnythingIsWritten) {
-    Folder f;
-    put(f / "x", "x");
-    ASSERT_EQ(symlink("x", (f / "to-x").c_str()), 0);
-    ASSERT_EQ(link((f / "x").c_str(), (f / "hard-x").c_str()), 0);
-    ASSERT_EQ(symlink("new", (f / "to-new").c_str()), 0);
-    const std::set<std::string> before = listing(f.path);
-    const char* const pairs[][2] = {
-        {"x", "./x"}, {"x", "to-x"}, {"hard-x", "x"}, {"new", "./new"}, {"to-new", "new"}};
-    for (const auto& pair : pairs) {
-        OutputSet set("probe");
-        set.add(f / pair[0]);
-        set.add(f / pair[1]);
-        std::string error;
-        EXPECT_EQ(set.prepare(error), OutputSet::Prepared::SameFile) << pair[0] << " " << pair[1];
-        EXPECT_EQ(error, (f / pair[0]) + " and " + (f / pair[1]) + " are the same file");
-    }
-    OutputSet set("probe");
-    set.add(f / "x");
-    set.add(f / "new2");
-    std::string error;
-    EXPECT_EQ(set.prepare(error), OutputSet::Prepared::Ready) << error;
-    EXPECT_EQ(listing(f.path).size(), before.size() + 1);  // the private folder
-}
-
-TEST(OutputSet, ACommitWaitsWhileAnotherRunCommitsIntoTheSameFolder) {
-    Folder f;
-    const int other = open(f.path.c_str(), O_RDONLY | O_DIRECTORY);
-    ASSERT_EQ(flock(other, LOCK_EX), 0);
-    OutputSet set("probe");
-    set.add(f / "file");
-    std::string error;
-    ASSERT_EQ(set.prepare(error), OutputSet::Prepared::Ready) << error;
-    writeAll(set, 1, "new");
-    std::atomic<bool> committed{false};
-    std::thread commit([&] { committed = set.commit(error); });
-    usleep(200000);
-    EXPECT_EQ(got(f / "file"), "<none>") << "committed during the other run's commit";
-    flock(other, LOCK_UN);
-    close(other);
-    commit.join();
-    EXPECT_TRUE(committed) << error;
-    EXPECT_EQ(got(f / "file"), "new");
 }
 
 struct Ending {
@@ -168,15 +105,18 @@ struct Ending {
     std::string line;
 };
 
-// Runs body in a child with its standard error read back.
-Ending inChild(const std::function<void()>& body) {
+// Runs body in a child, as user uid unless it is 0, with its standard error
+// read back; the child exits with body's result.
+Ending inChild(const std::function<int()>& body, uid_t uid = 0) {
     int pipeFds[2];
     EXPECT_EQ(pipe(pipeFds), 0);
     const pid_t child = fork();
     if (child == 0) {
         dup2(pipeFds[1], STDERR_FILENO);
-        body();
-        _exit(0);
+        if (uid != 0 && (setgroups(0, nullptr) != 0 || setgid(uid) != 0 || setuid(uid) != 0)) {
+            _exit(99);
+        }
+        _exit(body());
     }
     close(pipeFds[1]);
     std::string line;
@@ -188,6 +128,149 @@ Ending inChild(const std::function<void()>& body) {
     int status = 0;
     waitpid(child, &status, 0);
     return {status, line};
+}
+
+#define NEEDS_ROOT()                                                             \
+    if (geteuid() != 0) {                                                        \
+        GTEST_SKIP() << "other users are played by child processes run as root"; \
+    }
+
+TEST(OutputSet, ACommitReplacesEveryNameOrPutsEveryOneBackKeepingModesAndOwners) {
+    for (bool exchange : {true, false}) {
+        for (bool fails : {true, false}) {
+            SCOPED_TRACE(std::string(exchange ? "with" : "without") + " exchange, " +
+                         (fails ? "the last rename fails" : "every rename works"));
+            Folder f;
+            put(f / "a", "old a");
+            chmod((f / "a").c_str(), 0604);
+            if (geteuid() == 0) {
+                ASSERT_EQ(chown((f / "a").c_str(), UserA, UserB), 0);
+            }
+            put(f / "stale-1", "old stale");
+            ASSERT_EQ(mkdir((f / "stale-folder").c_str(), 0777), 0);
+            ASSERT_EQ(symlink("a", (f / "link").c_str()), 0);
+            const std::set<std::string> before = listing(f.path);
+            outputWithoutExchange = !exchange;
+            OutputSet set("probe");
+            set.add(f / "link");  // replaces a through the link
+            set.add(f / "b");
+            set.add(f / "c");
+            set.removeStale(f.path, isStale);
+            std::string error;
+            ASSERT_EQ(set.prepare(error), OutputSet::Prepared::Ready) << error;
+            writeAll(set, 3, "new");
+            outputRenameFault = [](const std::string& path) {
+                return path.substr(path.size() - 2) == "/c" ? EIO : 0;
+            };
+            if (!fails) {
+                outputRenameFault = nullptr;
+            }
+            EXPECT_EQ(set.commit(error), !fails);
+            outputRenameFault = nullptr;
+            outputWithoutExchange = false;
+            struct stat a = {};
+            ASSERT_EQ(stat((f / "a").c_str(), &a), 0);
+            EXPECT_EQ(a.st_mode & 07777, 0604u);
+            if (geteuid() == 0) {
+                EXPECT_EQ(a.st_uid, UserA);
+                EXPECT_EQ(a.st_gid, UserB);
+            }
+            if (fails) {
+                EXPECT_EQ(error, "cannot replace " + (f / "c") + ": " + std::strerror(EIO) +
+                                     "; nothing was replaced");
+                EXPECT_EQ(listing(f.path), before);
+                EXPECT_EQ(got(f / "a"), "old a");
+                EXPECT_EQ(got(f / "stale-1"), "old stale");
+            } else {
+                std::set<std::string> after = {"a", "b", "c", "link", "stale-folder"};
+                EXPECT_EQ(listing(f.path), after);
+                EXPECT_EQ(got(f / "a") + got(f / "b") + got(f / "c"), "newnewnew");
+                struct stat info = {};
+                EXPECT_TRUE(lstat((f / "link").c_str(), &info) == 0 && S_ISLNK(info.st_mode));
+                const mode_t mask = umask(0);
+                umask(mask);
+                ASSERT_EQ(stat((f / "b").c_str(), &info), 0);
+                EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);
+            }
+        }
+    }
+}
+
+TEST(OutputSet, TwoNamesForOneFileAreRefusedBeforeAnythingIsWritten) {
+    Folder f;
+    put(f / "x", "x");
+    ASSERT_EQ(symlink("x", (f / "to-x").c_str()), 0);
+    ASSERT_EQ(link((f / "x").c_str(), (f / "hard-x").c_str()), 0);
+    ASSERT_EQ(symlink("new", (f / "to-new").c_str()), 0);
+    const std::set<std::string> before = listing(f.path);
+    const char* const pairs[][2] = {{"x", "./x"},      {"x", "to-x"},     {"hard-x", "x"},
+                                    {"new", "./new"},  {"to-new", "new"}, {"/dev/stdout", "-"},
+                                    {"/dev/fd/1", "-"}};
+    for (const auto& pair : pairs) {
+        OutputSet set("probe");
+        const std::string a = pair[0][0] == '/' ? pair[0] : f / pair[0];
+        const std::string b = pair[1][0] == '-' ? pair[1] : f / pair[1];
+        set.add(a);
+        set.add(b);
+        std::string error;
+        EXPECT_EQ(set.prepare(error), OutputSet::Prepared::SameFile) << a << " " << b << error;
+        EXPECT_EQ(error, a + " and " + set.name(1) + " are the same file");
+    }
+    OutputSet set("probe");
+    set.add(f / "x");
+    set.add(f / "new2");
+    std::string error;
+    EXPECT_EQ(set.prepare(error), OutputSet::Prepared::Ready) << error;
+    EXPECT_EQ(listing(f.path), before);
+}
+
+TEST(OutputSet, ACommitWaitsForAnotherRunButNotForAReaderOfTheFolder) {
+    Folder f(0755);
+    const int other = open(f.path.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(flock(other, LOCK_EX), 0);
+    {
+        OutputSet set("probe");
+        set.add(f / "file");
+        std::string error;
+        ASSERT_EQ(set.prepare(error), OutputSet::Prepared::Ready) << error;
+        writeAll(set, 1, "new");
+        std::atomic<bool> committed{false};
+        std::thread commit([&] { committed = set.commit(error); });
+        usleep(200000);
+        EXPECT_EQ(got(f / "file"), "<none>") << "committed during the other run's commit";
+        flock(other, LOCK_UN);
+        commit.join();
+        EXPECT_TRUE(committed) << error;
+        EXPECT_EQ(got(f / "file"), "new");
+    }
+    close(other);
+    NEEDS_ROOT();
+    // A user who may only read the folder holds its lock until told.
+    int held[2];
+    int release[2];
+    ASSERT_EQ(pipe(held), 0);
+    ASSERT_EQ(pipe(release), 0);
+    const pid_t reader = fork();
+    if (reader == 0) {
+        close(release[1]);
+        if (setgid(UserA) != 0 || setuid(UserA) != 0) {
+            _exit(1);
+        }
+        const int fd = open(f.path.c_str(), O_RDONLY | O_DIRECTORY);
+        char byte = flock(fd, LOCK_EX) == 0 ? 'y' : 'n';
+        _exit(write(held[1], &byte, 1) == 1 && read(release[0], &byte, 1) >= 0 ? 0 : 1);
+    }
+    char byte = 0;
+    ASSERT_EQ(read(held[0], &byte, 1), 1);
+    ASSERT_EQ(byte, 'y');
+    EXPECT_EQ(commitFiles({f / "file"}, "again"), "");
+    EXPECT_EQ(got(f / "file"), "again");
+    close(release[1]);
+    int status = 0;
+    waitpid(reader, &status, 0);
+    for (int fd : {held[0], held[1], release[0]}) {
+        close(fd);
+    }
 }
 
 // A set of one file in a folder it makes, with signal raised while writing
@@ -219,10 +302,12 @@ TEST(OutputSet, EverySignalEndsTheRunHonestly) {
     const std::string made = f / "made/deeper";
     // Mid-run: nothing left, not even the folders made, one line.
     const std::pair<int, const char*> signals[] = {
-        {SIGINT, "SIGINT"}, {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}, {SIGQUIT, "SIGQUIT"}};
+        {SIGINT, "SIGINT"},   {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"},   {SIGQUIT, "SIGQUIT"},
+        {SIGUSR1, "SIGUSR1"}, {SIGUSR2, "SIGUSR2"}, {SIGALRM, "SIGALRM"}, {SIGVTALRM, "SIGVTALRM"},
+        {SIGPROF, "SIGPROF"}, {SIGXCPU, "SIGXCPU"}, {SIGPWR, "SIGPWR"}};
     for (const auto& [signal, name] : signals) {
         const int sent = signal;  // a structured binding is not captured before C++20
-        const Ending end = inChild([&] { _exit(recordWith(made, sent, false)); });
+        const Ending end = inChild([&] { return recordWith(made, sent, false); });
         EXPECT_TRUE(WIFSIGNALED(end.status) && WTERMSIG(end.status) == signal) << end.status;
         EXPECT_FALSE(WCOREDUMP(end.status));
         EXPECT_EQ(end.line, std::string("probe: interrupted by ") + name + "; no file written\n");
@@ -231,12 +316,12 @@ TEST(OutputSet, EverySignalEndsTheRunHonestly) {
     // Ignored at start (nohup): it stays ignored and the files are kept.
     Ending end = inChild([&] {
         std::signal(SIGHUP, SIG_IGN);
-        _exit(recordWith(made, SIGHUP, false));
+        return recordWith(made, SIGHUP, false);
     });
     EXPECT_EQ(end.status, 0) << end.line;
     EXPECT_EQ(got(made + "/file").size(), 5000u);
     // During the commit: the set is completed, then the signal ends the run.
-    end = inChild([&] { _exit(recordWith(f / "commit", SIGTERM, true)); });
+    end = inChild([&] { return recordWith(f / "commit", SIGTERM, true); });
     EXPECT_TRUE(WIFSIGNALED(end.status) && WTERMSIG(end.status) == SIGTERM) << end.status;
     EXPECT_EQ(end.line, "probe: interrupted by SIGTERM; the files are kept\n");
     EXPECT_EQ(got(f / "commit/file").size(), 5000u);
@@ -244,11 +329,176 @@ TEST(OutputSet, EverySignalEndsTheRunHonestly) {
     end = inChild([&] {
         const rlimit limit = {1000, 1000};
         setrlimit(RLIMIT_FSIZE, &limit);
-        _exit(recordWith(f / "limited", 0, true));
+        return recordWith(f / "limited", 0, true);
     });
     EXPECT_TRUE(WIFEXITED(end.status) && WEXITSTATUS(end.status) == 12) << end.status;
     EXPECT_EQ(end.line, "cannot write " + (f / "limited/file") + ": File too large\n");
     EXPECT_EQ(listing(f.path), (std::set<std::string>{"commit", "made"}));
+}
+
+TEST(OutputSet, WhatIsFoundAtANameAfterTheCheckStaysThereAndRefusesTheRun) {
+    Folder f;
+    put(f / "old", "old");
+    ASSERT_EQ(mkfifo((f / "pipe").c_str(), 0600), 0);
+    struct Case {
+        const char* what;
+        std::function<void()> meddle;  // after the files are written
+        const char* error;
+    };
+    const Case cases[] = {
+        {"a folder at a new name", [&] { mkdir((f / "new").c_str(), 0700); },
+         ": a folder is there now"},
+        {"a pipe at an old file's name",
+         [&] {
+             rename((f / "old").c_str(), (f / "kept").c_str());
+             mkfifo((f / "old").c_str(), 0600);
+         },
+         ": a named pipe is there now"},
+        {"a link at an old file's name",
+         [&] {
+             rename((f / "old").c_str(), (f / "kept").c_str());
+             symlink("kept", (f / "old").c_str());
+         },
+         ": a symbolic link is there now"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        OutputSet set("probe");
+        set.add(f / "old");
+        set.add(f / "new");
+        std::string error;
+        ASSERT_EQ(set.prepare(error), OutputSet::Prepared::Ready) << error;
+        writeAll(set, 2, "mine");
+        c.meddle();
+        const std::set<std::string> meddled = listing(f.path);
+        EXPECT_FALSE(set.commit(error));
+        const std::string name =
+            std::string(c.error).find("folder") != std::string::npos ? "new" : "old";
+        EXPECT_EQ(error, "cannot replace " + (f / name) + c.error + "; nothing was replaced");
+        EXPECT_EQ(listing(f.path), meddled);
+        std::system(("rm -rf '" + (f / "new") + "' '" + (f / "old") + "'").c_str());
+        rename((f / "kept").c_str(), (f / "old").c_str());
+        put(f / "old", "old");
+    }
+    // Swapped between the check and the exchange: the stranger goes back.
+    for (bool exchange : {true, false}) {
+        SCOPED_TRACE(exchange ? "swapped during the exchange" : "swapped before the move aside");
+        static std::string stranger;
+        stranger = f / "stranger";
+        put(stranger, "stranger");
+        outputWithoutExchange = !exchange;
+        outputRenameFault = [](const std::string& path) {
+            rename(stranger.c_str(), path.c_str());
+            return 0;
+        };
+        EXPECT_EQ(commitFiles({f / "old"}, "mine"),
+                  "cannot replace " + (f / "old") +
+                      ": it changed while it was replaced; nothing was replaced");
+        outputRenameFault = nullptr;
+        outputWithoutExchange = false;
+        EXPECT_EQ(got(f / "old"), "stranger");
+        EXPECT_EQ(listing(f.path), (std::set<std::string>{"old", "pipe"}));
+    }
+    // A pipe at the name is checked, then another file put there: that file
+    // is not written.
+    {
+        OutputSet set("probe");
+        set.add(f / "pipe");
+        std::string error;
+        ASSERT_EQ(set.prepare(error), OutputSet::Prepared::Ready) << error;
+        unlink((f / "pipe").c_str());
+        put(f / "pipe", "notes");
+        EXPECT_EQ(set.open(0, error), nullptr);
+        EXPECT_EQ(error, "cannot write " + (f / "pipe") + ": something else is there now");
+        EXPECT_EQ(got(f / "pipe"), "notes");
+    }
+}
+
+TEST(OutputSet, LinksOfOtherUsersInSharedFoldersAreNotFollowed) {
+    NEEDS_ROOT();
+    Folder shared(01777);
+    Folder home(0700);
+    ASSERT_EQ(chown(home.path.c_str(), UserB, UserB), 0);
+    put(home / "profile", "B's own");
+    ASSERT_EQ(chown((home / "profile").c_str(), UserB, UserB), 0);
+    const std::string planted = shared / "out.gif";
+    const std::string refusal = "cannot write " + planted + ": the link " + planted +
+                                " belongs to user 4201, and links of other users in a folder "
+                                "that everyone may write to are not followed";
+    // A plants a link to B's file; neither B nor root follows it.
+    EXPECT_EQ(
+        inChild([&] { return symlink((home / "profile").c_str(), planted.c_str()); }, UserA).status,
+        0);
+    Ending end = inChild([&] { return commitFiles({planted}, "gif") == refusal ? 0 : 1; }, UserB);
+    EXPECT_EQ(end.status, 0) << end.line;
+    EXPECT_EQ(commitFiles({planted}, "gif"), refusal);
+    EXPECT_EQ(got(home / "profile"), "B's own");
+    // A's own link is A's to follow, and so is a link of the folder's owner.
+    put(shared / "target", "");
+    chown((shared / "target").c_str(), UserA, UserA);
+    unlink(planted.c_str());
+    end = inChild(
+        [&] {
+            return symlink("target", planted.c_str()) == 0 && commitFiles({planted}, "A's") == ""
+                       ? 0
+                       : 1;
+        },
+        UserA);
+    EXPECT_EQ(end.status, 0) << end.line;
+    EXPECT_EQ(got(shared / "target"), "A's");
+    // A block device is never written, however it is reached.
+    ASSERT_EQ(mknod((home / "disk").c_str(), S_IFBLK | 0600, makedev(7, 200)), 0);
+    ASSERT_EQ(symlink((home / "disk").c_str(), (home / "to-disk").c_str()), 0);
+    EXPECT_EQ(commitFiles({home / "to-disk"}, "gif"),
+              "cannot write " + (home / "to-disk") + ": a block device is never written");
+    // In a sticky folder a file of another user is not replaced.
+    put(shared / "A's file", "A's");
+    chown((shared / "A's file").c_str(), UserA, UserA);
+    end = inChild([&] { return commitFiles({shared / "A's file"}, "B's") == "" ? 0 : 1; }, UserB);
+    EXPECT_EQ(end.status, 1 << 8);
+    EXPECT_EQ(got(shared / "A's file"), "A's");
+}
+
+TEST(OutputSet, ARunKilledInTheMiddleOfItsCommitIsPutRightByTheNextRun) {
+    for (bool exchange : {true, false}) {
+        SCOPED_TRACE(exchange ? "with exchange" : "without exchange");
+        Folder f;
+        for (const char* name : {"a", "b", "c"}) {
+            put(f / name, std::string("old ") + name);
+        }
+        const std::set<std::string> before = listing(f.path);
+        // Killed while writing: nameless files leave nothing.
+        Ending end = inChild([&] {
+            OutputSet set("probe");
+            set.add(f / "a");
+            std::string error;
+            set.prepare(error);
+            std::FILE* file = set.open(0, error);
+            std::fputs("half", file);
+            std::fflush(file);
+            return raise(SIGKILL);
+        });
+        EXPECT_EQ(listing(f.path), before);
+        // Killed at the third rename: two names are new, d is not there yet.
+        outputWithoutExchange = !exchange;
+        end = inChild([&] {
+            static int renames = 0;
+            outputRenameFault = [](const std::string&) {
+                return ++renames == 3 ? raise(SIGKILL) : 0;
+            };
+            return commitFiles({f / "a", f / "b", f / "d", f / "c"}, "new").empty() ? 0 : 1;
+        });
+        EXPECT_TRUE(WIFSIGNALED(end.status) && WTERMSIG(end.status) == SIGKILL) << end.status;
+        EXPECT_EQ(got(f / "a") + got(f / "b"), "newnew");
+        EXPECT_EQ(listing(f.path).size(), before.size() + 1);  // the private folder
+        end = inChild([&] { return commitFiles({f / "e"}, "e").empty() ? 0 : 1; });
+        outputWithoutExchange = false;
+        EXPECT_EQ(end.status, 0);
+        EXPECT_EQ(end.line, "probe: cleaned up after an unfinished run in " + f.path +
+                                ", putting back 2 files as they were\n");
+        EXPECT_EQ(got(f / "a") + got(f / "b") + got(f / "c") + got(f / "e"), "old aold bold ce");
+        EXPECT_EQ(listing(f.path), (std::set<std::string>{"a", "b", "c", "e"}));
+    }
 }
 
 }  // namespace

@@ -13,6 +13,20 @@ DIALOGUE = b"\nEnter choice \n1. Ferguson Patches\n2. My Patch\n\n Computing Dat
 ENV = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
 
 
+def files_under_way(pid, folder):
+    """The new files that process pid holds for folder: nameless ones open in
+    it, or named ones in its private folder."""
+    found = glob.glob(os.path.join(folder, ".patchview-*", "*"))
+    try:
+        for fd in os.listdir("/proc/%d/fd" % pid):
+            target = os.readlink("/proc/%d/fd/%s" % (pid, fd))
+            if target.startswith(os.path.join(folder, "#")):
+                found.append("/proc/%d/fd/%s" % (pid, fd))
+    except OSError:
+        pass  # the process is gone
+    return found
+
+
 class Recorder(unittest.TestCase):
     def folder(self):
         made = tempfile.TemporaryDirectory()
@@ -70,11 +84,10 @@ class Recorder(unittest.TestCase):
         self.assertRegex(err, "^patchview-record: no usable EGL: .*libegl-mesa0.*\n$")
 
     def under_way(self, folder, count, process):
-        """Waits until count files are being written under folder's private folder."""
+        """Waits until count new files for folder are being written or written."""
         deadline = time.monotonic() + 60
         while True:
-            private = glob.glob(os.path.join(folder, ".patchview-*"))
-            if private and len(os.listdir(private[0])) >= count:
+            if len(files_under_way(process.pid, folder)) >= count:
                 return
             self.assertIsNone(process.poll(), "the run ended before its files were under way")
             self.assertLess(time.monotonic(), deadline, "no files under way")

@@ -1,0 +1,784 @@
+#include "output/commit.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <vector>
+
+#include "output/endings.h"
+#include "output/folder_lock.h"
+#include "output/names.h"
+#include "output/state.h"
+
+int (*outputRenameFault)(const std::string& path) = nullptr;
+bool outputWithoutExchange = false;
+
+namespace output {
+namespace {
+
+constexpr const char PrivatePrefix[] = ".patchview-";
+constexpr const char JournalName[] = "journal";
+
+std::string because(const std::string& what, int error) {
+    return what + ": " + std::strerror(error);
+}
+
+bool statAt(int fd, const std::string& name, struct stat& info) {
+    return fstatat(fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+// The inode at name, if a regular file is there; 0 otherwise.
+ino_t fileAt(int fd, const std::string& name) {
+    struct stat info = {};
+    return statAt(fd, name, info) && S_ISREG(info.st_mode) ? info.st_ino : 0;
+}
+
+std::string whatIs(mode_t mode) {
+    if (S_ISDIR(mode)) {
+        return "a folder";
+    }
+    if (S_ISLNK(mode)) {
+        return "a symbolic link";
+    }
+    if (S_ISFIFO(mode)) {
+        return "a named pipe";
+    }
+    if (S_ISCHR(mode) || S_ISBLK(mode)) {
+        return "a device";
+    }
+    return S_ISSOCK(mode) ? "a socket" : "something that is not a file";
+}
+
+bool unsupported(int error) {
+    return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
+}
+
+// Renames without replacing anything; where the file system lacks that, a
+// rename after checking that nothing is there.
+int renameNoReplace(int fromFd, const std::string& from, int toFd, const std::string& to) {
+    if (renameat2(fromFd, from.c_str(), toFd, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return 0;
+    }
+    if (!unsupported(errno)) {
+        return -1;
+    }
+    struct stat info = {};
+    if (statAt(toFd, to, info)) {
+        errno = EEXIST;
+        return -1;
+    }
+    return renameat(fromFd, from.c_str(), toFd, to.c_str());
+}
+
+// One change that a commit makes to a folder, as the journal lists it.
+struct Entry {
+    // 'R' a regular file replaced: the new file comes from temporary, the old
+    //     one goes there (or, without exchange, to temporary + ".old");
+    // 'N' a new name: the new file comes from temporary;
+    // 'S' a stale name removed: the old file goes to temporary.
+    char op = 'N';
+    std::string temporary;
+    std::string name;
+    ino_t made = 0;
+    ino_t old = 0;
+};
+
+std::string asideOf(const std::string& temporary) {
+    return temporary + ".old";
+}
+
+// Undoes entry e, as far as it was done, judging by the inodes at its names:
+// 1 when something was put back, 0 when nothing had been done, -1 on failure.
+int rollBack(int folder, int privateFd, const Entry& e) {
+    const ino_t atName = fileAt(folder, e.name);
+    switch (e.op) {
+        case 'R': {
+            bool movedBack = false;
+            if (atName != 0 && atName == e.made) {
+                if (fileAt(privateFd, e.temporary) == e.old) {
+                    return renameat2(privateFd, e.temporary.c_str(), folder, e.name.c_str(),
+                                     RENAME_EXCHANGE) == 0
+                               ? 1
+                               : -1;
+                }
+                if (renameNoReplace(folder, e.name, privateFd, e.temporary) != 0) {
+                    return -1;
+                }
+                movedBack = true;
+            }
+            if ((movedBack || atName == 0) && fileAt(privateFd, asideOf(e.temporary)) == e.old) {
+                return renameNoReplace(privateFd, asideOf(e.temporary), folder, e.name) == 0 ? 1
+                                                                                             : -1;
+            }
+            return movedBack ? 1 : 0;
+        }
+        case 'N':
+            if (atName != 0 && atName == e.made) {
+                return renameNoReplace(folder, e.name, privateFd, e.temporary) == 0 ? 1 : -1;
+            }
+            return 0;
+        default: {
+            struct stat info = {};
+            if (e.old != 0 && fileAt(privateFd, e.temporary) == e.old &&
+                !statAt(folder, e.name, info)) {
+                return renameNoReplace(privateFd, e.temporary, folder, e.name) == 0 ? 1 : -1;
+            }
+            return 0;
+        }
+    }
+}
+
+// Stale names may be links: their entries compare any kind of inode.
+int rollBackStale(int folder, int privateFd, const Entry& e) {
+    struct stat aside = {};
+    struct stat info = {};
+    if (statAt(privateFd, e.temporary, aside) && aside.st_ino == e.old &&
+        !statAt(folder, e.name, info)) {
+        return renameNoReplace(privateFd, e.temporary, folder, e.name) == 0 ? 1 : -1;
+    }
+    return 0;
+}
+
+int rollBackAny(int folder, int privateFd, const Entry& e) {
+    return e.op == 'S' ? rollBackStale(folder, privateFd, e) : rollBack(folder, privateFd, e);
+}
+
+std::string journalText(const std::vector<Entry>& entries) {
+    std::string text;
+    for (const Entry& e : entries) {
+        for (const std::string& field : {std::string(1, e.op), e.temporary, e.name,
+                                         std::to_string(e.made), std::to_string(e.old)}) {
+            text += field;
+            text += '\0';
+        }
+    }
+    return text;
+}
+
+bool plainName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
+// The entries of a journal; false when it is not one that this writer made.
+bool parseJournal(const std::string& text, std::vector<Entry>& entries) {
+    std::vector<std::string> fields;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = text.find('\0', start);
+        if (end == std::string::npos) {
+            return false;
+        }
+        fields.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    if (fields.size() % 5 != 0) {
+        return false;
+    }
+    for (std::size_t k = 0; k < fields.size(); k += 5) {
+        Entry e;
+        const std::string& op = fields[k];
+        if (op.size() != 1 || std::string("RNS").find(op[0]) == std::string::npos ||
+            !plainName(fields[k + 1]) || !plainName(fields[k + 2]) ||
+            fields[k + 3].find_first_not_of("0123456789") != std::string::npos ||
+            fields[k + 4].find_first_not_of("0123456789") != std::string::npos ||
+            fields[k + 3].empty() || fields[k + 4].empty()) {
+            return false;
+        }
+        e.op = op[0];
+        e.temporary = fields[k + 1];
+        e.name = fields[k + 2];
+        e.made = static_cast<ino_t>(std::stoull(fields[k + 3]));
+        e.old = static_cast<ino_t>(std::stoull(fields[k + 4]));
+        entries.push_back(e);
+    }
+    return true;
+}
+
+bool writeAll(int fd, const std::string& text) {
+    for (std::size_t done = 0; done < text.size();) {
+        const ssize_t wrote = write(fd, text.data() + done, text.size() - done);
+        if (wrote < 0 && errno == EINTR) {
+            continue;
+        }
+        if (wrote <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(wrote);
+    }
+    return true;
+}
+
+// Syncs fd; a file system that cannot sync says so with EINVAL.
+bool synced(int fd) {
+    return fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
+}
+
+bool writeJournal(int privateFd, const std::vector<Entry>& entries) {
+    const int fd =
+        openat(privateFd, JournalName, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        return false;
+    }
+    const bool written = writeAll(fd, journalText(entries)) && synced(fd);
+    const int why = errno;
+    ::close(fd);
+    errno = why;
+    return written && synced(privateFd);
+}
+
+std::string readAll(int fd) {
+    std::string text;
+    char buffer[4096];
+    for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) > 0;) {
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
+    return text;
+}
+
+// The names in the folder open at fd ("." and ".." left out).
+std::vector<std::string> namesIn(int fd) {
+    std::vector<std::string> names;
+    const int copy = openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = copy >= 0 ? fdopendir(copy) : nullptr;
+    if (dir == nullptr) {
+        if (copy >= 0) {
+            ::close(copy);
+        }
+        return names;
+    }
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") {
+            names.push_back(name);
+        }
+    }
+    closedir(dir);
+    return names;
+}
+
+// Empties the private folder open at fd and removes it from folder.
+void removePrivate(int folder, const std::string& name, int fd) {
+    for (const std::string& entry : namesIn(fd)) {
+        unlinkat(fd, entry.c_str(), 0);
+    }
+    unlinkat(folder, name.c_str(), AT_REMOVEDIR);
+}
+
+std::string randomSuffix() {
+    static const char Letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    unsigned char bytes[6] = {};
+    if (getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
+        static unsigned counter = 0;
+        const unsigned seed = static_cast<unsigned>(getpid()) * 2654435761u + ++counter;
+        for (int k = 0; k < 6; ++k) {
+            bytes[k] = static_cast<unsigned char>(seed >> (k * 5));
+        }
+    }
+    std::string suffix;
+    for (unsigned char byte : bytes) {
+        suffix += Letters[byte % (sizeof Letters - 1)];
+    }
+    return suffix;
+}
+
+}  // namespace
+
+}  // namespace output
+
+using output::Entry;
+using output::Folder;
+using output::Held;
+using output::Target;
+
+bool OutputSet::State::makePrivate(std::size_t f, std::string& error) {
+    Folder& folder = folders[f];
+    if (folder.privateFd >= 0) {
+        return true;
+    }
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = output::PrivatePrefix + output::randomSuffix();
+        if (mkdirat(folder.fd, name.c_str(), 0700) != 0) {
+            if (errno == EEXIST) {
+                continue;
+            }
+            error = output::because("cannot write into " + folder.shown, errno);
+            return false;
+        }
+        const int fd =
+            openat(folder.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) {
+            error = output::because("cannot write into " + folder.shown, errno);
+            unlinkat(folder.fd, name.c_str(), AT_REMOVEDIR);
+            return false;
+        }
+        // Locked, it is ours: another run's clean-up removes only unlocked
+        // ones, and may have removed this one before the lock.
+        struct stat held = {};
+        struct stat there = {};
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &held) == 0 && held.st_nlink > 0 &&
+            output::statAt(folder.fd, name, there) && there.st_ino == held.st_ino) {
+            folder.privateName = name;
+            folder.privateFd = fd;
+            return true;
+        }
+        ::close(fd);
+    }
+    error = "cannot write into " + folder.shown + ": no private folder could be made there";
+    return false;
+}
+
+bool OutputSet::State::nameTemporary(Target& t, std::string& error) {
+    if (t.tempFd < 0) {
+        return true;
+    }
+    if (!makePrivate(t.folder, error)) {
+        return false;
+    }
+    const Folder& f = folders[t.folder];
+    const std::string temporary = std::to_string(&t - targets.data());
+    const std::string proc = "/proc/self/fd/" + std::to_string(t.tempFd);
+    if (linkat(AT_FDCWD, proc.c_str(), f.privateFd, temporary.c_str(), AT_SYMLINK_FOLLOW) != 0 &&
+        linkat(t.tempFd, "", f.privateFd, temporary.c_str(), AT_EMPTY_PATH) != 0) {
+        error = output::because("cannot write " + t.shown, errno);
+        return false;
+    }
+    t.temporary = temporary;
+    ::close(t.tempFd);
+    t.tempFd = -1;
+    --keptDescriptors;
+    return true;
+}
+
+void OutputSet::State::clearPrivate() {
+    for (Folder& f : folders) {
+        if (f.privateFd >= 0) {
+            output::removePrivate(f.fd, f.privateName, f.privateFd);
+            ::close(f.privateFd);
+            f.privateFd = -1;
+            f.privateName.clear();
+        }
+    }
+    for (Target& t : targets) {
+        t.temporary.clear();
+    }
+}
+
+namespace output {
+
+bool sameNewNames(OutputSet::State& s, std::size_t f, std::size_t& a, std::size_t& b) {
+    Held held;
+    std::string error;
+    if (!s.makePrivate(f, error)) {
+        return false;  // the commit says why, if it fails too
+    }
+    const int fd = s.folders[f].privateFd;
+    // Only a folder that takes "Aa" for "aA" is probed name by name.
+    bool oneForBoth = false;
+    const int probe = openat(fd, "Aa", O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (probe >= 0) {
+        ::close(probe);
+        struct stat info = {};
+        oneForBoth = statAt(fd, "aA", info);
+        unlinkat(fd, "Aa", 0);
+    }
+    bool found = false;
+    std::map<ino_t, std::size_t> byInode;
+    for (std::size_t n = 0; oneForBoth && !found && n < s.targets.size(); ++n) {
+        const Target& t = s.targets[n];
+        if (t.kind != Kind::Replace || t.folder != f || t.exists) {
+            continue;
+        }
+        const int file = openat(fd, t.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        struct stat info = {};
+        if (file >= 0) {
+            ::close(file);
+            if (statAt(fd, t.name, info)) {
+                byInode[info.st_ino] = n;
+            }
+        } else if (errno == EEXIST && statAt(fd, t.name, info) && byInode.count(info.st_ino)) {
+            a = byInode[info.st_ino];
+            b = n;
+            found = true;
+        }
+    }
+    removePrivate(s.folders[f].fd, s.folders[f].privateName, fd);
+    ::close(fd);
+    s.folders[f].privateFd = -1;
+    s.folders[f].privateName.clear();
+    return found;
+}
+
+bool recoverLeftovers(OutputSet::State& s, std::size_t f) {
+    const Folder& folder = s.folders[f];
+    int runs = 0;
+    int putBack = 0;
+    int failed = 0;
+    for (const std::string& name : namesIn(folder.fd)) {
+        if (name.compare(0, sizeof PrivatePrefix - 1, PrivatePrefix) != 0 ||
+            name == folder.privateName) {
+            continue;
+        }
+        const int fd =
+            openat(folder.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) {
+            continue;
+        }
+        struct stat info = {};
+        struct stat there = {};
+        // Only the user's own, whose run is gone (its lock free), still there.
+        if (fstat(fd, &info) != 0 || info.st_uid != geteuid() ||
+            flock(fd, LOCK_EX | LOCK_NB) != 0 || !statAt(folder.fd, name, there) ||
+            there.st_ino != info.st_ino) {
+            ::close(fd);
+            continue;
+        }
+        std::vector<Entry> entries;
+        const int journal = openat(fd, JournalName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        bool whole = true;
+        if (journal >= 0) {
+            whole = parseJournal(readAll(journal), entries);
+            ::close(journal);
+        }
+        for (auto e = entries.rbegin(); whole && e != entries.rend(); ++e) {
+            const int result = rollBackAny(folder.fd, fd, *e);
+            whole = result >= 0;
+            putBack += result > 0 ? 1 : 0;
+        }
+        if (whole) {
+            synced(folder.fd);
+            removePrivate(folder.fd, name, fd);
+            ++runs;
+        } else {
+            ++failed;  // kept for a later try, with what it holds
+        }
+        ::close(fd);
+    }
+    if (runs > 0) {
+        std::string line = "cleaned up after " +
+                           (runs == 1 ? std::string("an unfinished run")
+                                      : std::to_string(runs) + " unfinished runs") +
+                           " in " + folder.shown;
+        if (putBack > 0) {
+            line += ", putting back " + std::to_string(putBack) + " file" +
+                    (putBack == 1 ? "" : "s") + " as they were";
+        }
+        s.say(line);
+    }
+    if (failed > 0) {
+        s.say("could not clean up after an unfinished run in " + folder.shown);
+    }
+    return runs > 0;
+}
+
+namespace {
+
+// Replaces target t's name with its new file, or refuses with error; on
+// refusal t's name is as it was.
+bool replace(OutputSet::State& s, const Target& t, std::string& error) {
+    const Folder& f = s.folders[t.folder];
+    const std::string& name = t.name;
+    const std::string& temporary = t.temporary;
+    if (outputRenameFault != nullptr) {
+        if (const int fault = outputRenameFault(t.given)) {
+            error = because("cannot replace " + t.shown, fault);
+            return false;
+        }
+    }
+    const std::string changed = "cannot replace " + t.shown + ": it changed while it was replaced";
+    if (!t.exists) {
+        if (renameNoReplace(f.privateFd, temporary, f.fd, name) == 0) {
+            return true;
+        }
+        error = errno == EEXIST
+                    ? "cannot replace " + t.shown + ": something was put there after the check"
+                    : because("cannot replace " + t.shown, errno);
+        return false;
+    }
+    // The old file and the new one change names at once: the old one is
+    // then the temporary, checked, and put back or removed.
+    if (!outputWithoutExchange &&
+        renameat2(f.privateFd, temporary.c_str(), f.fd, name.c_str(), RENAME_EXCHANGE) == 0) {
+        if (fileAt(f.privateFd, temporary) == t.checked.st_ino) {
+            return true;
+        }
+        renameat2(f.privateFd, temporary.c_str(), f.fd, name.c_str(), RENAME_EXCHANGE);
+        error = changed;
+        return false;
+    }
+    if (!outputWithoutExchange && !unsupported(errno)) {
+        error = because("cannot replace " + t.shown, errno);
+        return false;
+    }
+    // Without an exchange the old file goes aside, and comes back the same way.
+    const std::string aside = asideOf(temporary);
+    if (renameat(f.fd, name.c_str(), f.privateFd, aside.c_str()) != 0) {
+        error = errno == ENOENT ? changed : because("cannot replace " + t.shown, errno);
+        return false;
+    }
+    if (fileAt(f.privateFd, aside) != t.checked.st_ino) {
+        renameNoReplace(f.privateFd, aside, f.fd, name);
+        error = changed;
+        return false;
+    }
+    if (renameNoReplace(f.privateFd, temporary, f.fd, name) != 0) {
+        error = because("cannot replace " + t.shown, errno);
+        renameNoReplace(f.privateFd, aside, f.fd, name);
+        return false;
+    }
+    return true;
+}
+
+// Whether the user may replace or remove what has the status info in the
+// folder f (nullptr: a new name), shown as shown.
+bool mayReplace(const Folder& f, const struct stat* info, const std::string& shown,
+                std::string& error) {
+    if (faccessat(f.fd, ".", W_OK | X_OK, AT_EACCESS) != 0) {
+        error = because("cannot replace " + shown, errno);
+        return false;
+    }
+    // In a sticky folder only the owner of the file or of the folder may
+    // replace it (root may always).
+    struct stat here = {};
+    const uid_t me = geteuid();
+    if (info != nullptr && fstat(f.fd, &here) == 0 && (here.st_mode & S_ISVTX) != 0 && me != 0 &&
+        info->st_uid != me && here.st_uid != me) {
+        error = "cannot replace " + shown + ": another user owns it in a sticky folder";
+        return false;
+    }
+    return true;
+}
+
+// Checks target t's name again, under the lock: a regular file the user may
+// replace, or nothing.
+bool recheck(const OutputSet::State& s, Target& t, std::string& error) {
+    const Folder& f = s.folders[t.folder];
+    struct stat info = {};
+    t.exists = statAt(f.fd, t.name, info);
+    if (t.exists && !S_ISREG(info.st_mode)) {
+        error = "cannot replace " + t.shown + ": " + whatIs(info.st_mode) + " is there now";
+        return false;
+    }
+    t.checked = info;
+    return mayReplace(f, t.exists ? &info : nullptr, t.shown, error);
+}
+
+// Gives the new file the old one's owner and group (as far as the user may)
+// and permission bits.
+void keepOwnerAndMode(int privateFd, const Target& t) {
+    const char* temporary = t.temporary.c_str();
+    if (fchownat(privateFd, temporary, t.checked.st_uid, t.checked.st_gid, AT_SYMLINK_NOFOLLOW) !=
+        0) {
+        fchownat(privateFd, temporary, static_cast<uid_t>(-1), t.checked.st_gid,
+                 AT_SYMLINK_NOFOLLOW);
+    }
+    fchmodat(privateFd, temporary, t.checked.st_mode & 07777, 0);
+}
+
+struct Locks {
+    std::vector<int> fds;
+    ~Locks() {
+        for (int fd : fds) {
+            flock(fd, LOCK_UN);
+        }
+    }
+};
+
+}  // namespace
+
+bool commitSet(OutputSet::State& s, std::string& error) {
+    if (!s.prepared) {
+        error = "nothing prepared to commit";
+        return false;
+    }
+    for (const Target& t : s.targets) {
+        if (t.kind == Kind::Replace && !t.written) {
+            error = because("cannot write " + t.shown, ENOENT);
+            return false;
+        }
+    }
+    std::vector<std::size_t> ruleFolders;
+    for (const StaleRule& rule : s.staleRules) {
+        Resolved folder;
+        if (!resolve(rule.folder + "/", printable(rule.folder), false, nullptr, folder, error)) {
+            return false;
+        }
+        ruleFolders.push_back(s.addFolder(folder.folderFd, printable(rule.folder)));
+    }
+
+    // One commit at a time per folder, in the order of the folders' inodes
+    // so that two runs never wait for each other.
+    std::vector<std::size_t> order;
+    for (std::size_t f = 0; f < s.folders.size(); ++f) {
+        order.push_back(f);
+    }
+    std::sort(order.begin(), order.end(), [&s](std::size_t a, std::size_t b) {
+        return std::make_pair(s.folders[a].id.dev, s.folders[a].id.ino) <
+               std::make_pair(s.folders[b].id.dev, s.folders[b].id.ino);
+    });
+    Locks locks;
+    for (std::size_t f : order) {
+        bool held = false;
+        if (s.folders[f].readable &&
+            !lockFolder(s.folders[f].fd, s.folders[f].shown, held, error)) {
+            return false;
+        }
+        if (held) {
+            locks.fds.push_back(s.folders[f].fd);
+        }
+    }
+
+    Held held;
+    for (std::size_t f = 0; f < s.folders.size(); ++f) {
+        recoverLeftovers(s, f);
+    }
+    bool done = true;
+    for (Target& t : s.targets) {
+        if (t.kind == Kind::Replace) {
+            done = done && recheck(s, t, error);
+        } else if (t.kind == Kind::InPlace) {
+            struct stat info = {};
+            if (done &&
+                (!statAt(t.placeFd, t.name, info) || identityOf(info) != identityOf(t.checked))) {
+                error = "cannot write " + t.shown + ": something else is there now";
+                done = false;
+            }
+        }
+    }
+    // The stale names, found under the lock so that no other run adds any.
+    std::vector<std::vector<Entry>> plan(s.folders.size());
+    for (std::size_t r = 0; done && r < s.staleRules.size(); ++r) {
+        const std::size_t f = ruleFolders[r];
+        for (const std::string& found : namesIn(s.folders[f].fd)) {
+            struct stat info = {};
+            const bool ours = std::any_of(s.targets.begin(), s.targets.end(), [&](const Target& t) {
+                return t.kind == Kind::Replace && t.folder == f && t.name == found;
+            });
+            if (ours || !s.staleRules[r].stale(found) || !statAt(s.folders[f].fd, found, info) ||
+                !(S_ISREG(info.st_mode) || S_ISLNK(info.st_mode))) {
+                continue;
+            }
+            done =
+                mayReplace(s.folders[f], &info, printable(s.folders[f].shown + "/" + found), error);
+            Entry e;
+            e.op = 'S';
+            e.temporary = "stale-" + std::to_string(plan[f].size());
+            e.name = found;
+            e.old = info.st_ino;
+            plan[f].push_back(e);
+        }
+    }
+    // Every new file named in its private folder, with the old file's owner
+    // and mode, and the journal of each folder.
+    for (std::size_t n = 0; done && n < s.targets.size(); ++n) {
+        Target& t = s.targets[n];
+        if (t.kind != Kind::Replace) {
+            continue;
+        }
+        done = s.nameTemporary(t, error);
+        const Folder& f = s.folders[t.folder];
+        if (done && t.exists) {
+            keepOwnerAndMode(f.privateFd, t);
+        }
+        Entry e;
+        e.op = t.exists ? 'R' : 'N';
+        e.temporary = t.temporary;
+        e.name = t.name;
+        e.made = done ? fileAt(f.privateFd, t.temporary) : 0;
+        e.old = t.exists ? t.checked.st_ino : 0;
+        plan[t.folder].push_back(e);
+    }
+    for (std::size_t f = 0; done && f < s.folders.size(); ++f) {
+        if (!plan[f].empty() &&
+            (!s.makePrivate(f, error) || !writeJournal(s.folders[f].privateFd, plan[f]))) {
+            error =
+                error.empty() ? because("cannot write into " + s.folders[f].shown, errno) : error;
+            done = false;
+        }
+    }
+    std::string replaceError;
+    bool changed = false;
+    if (done) {
+        // The stale names go aside first, then every file is put in place.
+        for (std::size_t f = 0; done && f < s.folders.size(); ++f) {
+            for (const Entry& e : plan[f]) {
+                if (!done || e.op != 'S') {
+                    continue;
+                }
+                const Folder& folder = s.folders[f];
+                struct stat info = {};
+                if (renameat(folder.fd, e.name.c_str(), folder.privateFd, e.temporary.c_str()) !=
+                    0) {
+                    if (errno != ENOENT) {
+                        error = because("cannot remove " + printable(folder.shown + "/" + e.name),
+                                        errno);
+                        done = false;
+                    }
+                } else if (!statAt(folder.privateFd, e.temporary, info) || info.st_ino != e.old) {
+                    renameNoReplace(folder.privateFd, e.temporary, folder.fd, e.name);
+                    error = "cannot remove " + printable(folder.shown + "/" + e.name) +
+                            ": it changed while it was removed";
+                    done = false;
+                }
+                changed = true;
+            }
+        }
+        for (std::size_t n = 0; done && n < s.targets.size(); ++n) {
+            if (s.targets[n].kind == Kind::Replace) {
+                done = replace(s, s.targets[n], error);
+                changed = true;
+            }
+        }
+    }
+    if (done) {
+        for (const Folder& f : s.folders) {
+            if (f.readable && !synced(f.fd)) {
+                // The names are in place; only their durability is in doubt.
+                s.say(because("could not sync the folder " + f.shown, errno));
+            }
+        }
+        s.kept = true;
+    } else if (changed) {
+        std::string lost;
+        for (std::size_t f = s.folders.size(); f-- > 0;) {
+            for (auto e = plan[f].rbegin(); e != plan[f].rend(); ++e) {
+                if (rollBackAny(s.folders[f].fd, s.folders[f].privateFd, *e) < 0) {
+                    lost += ", " + printable(s.folders[f].shown + "/" + e->name);
+                }
+            }
+        }
+        if (!lost.empty()) {
+            // Kept with its journal, for a later run to put back.
+            error += "; could not put back the old " + lost.substr(2) +
+                     ", which a later run into the folder puts back";
+            for (Folder& f : s.folders) {
+                ::close(f.privateFd);
+                f.privateFd = -1;
+                f.privateName.clear();
+            }
+            return false;
+        }
+    }
+    if (!done) {
+        error += "; nothing was replaced";
+    }
+    for (const Folder& f : s.folders) {
+        if (f.privateFd >= 0) {
+            unlinkat(f.privateFd, JournalName, 0);
+        }
+    }
+    s.clearPrivate();
+    if (!done) {
+        s.discard();  // the folders made
+    }
+    return done;
+}
+
+}  // namespace output

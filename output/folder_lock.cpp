@@ -1,0 +1,120 @@
+#include "output/folder_lock.h"
+
+#include <sys/file.h>
+#include <sys/sysmacros.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+namespace output {
+namespace {
+
+// The processes that hold a whole-file lock on the file with status info,
+// from the kernel's list of locks; empty when that cannot be read.
+std::vector<long> lockHolders(const struct stat& info) {
+    std::vector<long> holders;
+    std::ifstream locks("/proc/locks");
+    for (std::string line; std::getline(locks, line);) {
+        std::istringstream fields(line);
+        std::string number, kind, mode, access, file;
+        long pid = 0;
+        fields >> number >> kind;
+        if (kind == "->") {
+            continue;  // waiting, not holding
+        }
+        fields >> mode >> access >> pid >> file;
+        unsigned major = 0, minor = 0;
+        unsigned long long inode = 0;
+        if (kind == "FLOCK" &&
+            std::sscanf(file.c_str(), "%x:%x:%llu", &major, &minor, &inode) == 3 &&
+            major == ::major(info.st_dev) && minor == ::minor(info.st_dev) &&
+            inode == static_cast<unsigned long long>(info.st_ino)) {
+            holders.push_back(pid);
+        }
+    }
+    return holders;
+}
+
+void sleepMs(long ms) {
+    timespec pause = {0, ms * 1000000L};
+    nanosleep(&pause, nullptr);
+}
+
+}  // namespace
+
+bool processMayWrite(long pid, const struct stat& folder) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    long uid = -1, gid = -1;
+    std::vector<long> groups;
+    for (std::string line; std::getline(status, line);) {
+        std::istringstream fields(line);
+        std::string key;
+        fields >> key;
+        long value = -1, fsValue = -1;
+        if (key == "Uid:" || key == "Gid:") {
+            // real, effective, saved, file system: access goes by the last
+            for (int n = 0; n < 4 && fields >> value; ++n) {
+                fsValue = value;
+            }
+            (key == "Uid:" ? uid : gid) = fsValue;
+        } else if (key == "Groups:") {
+            while (fields >> value) {
+                groups.push_back(value);
+            }
+        }
+    }
+    if (uid < 0 || gid < 0) {
+        return true;  // unknown (gone, or hidden from us): assume it may
+    }
+    if (uid == 0) {
+        return true;
+    }
+    if (uid == static_cast<long>(folder.st_uid)) {
+        return (folder.st_mode & S_IWUSR) != 0;
+    }
+    const long group = static_cast<long>(folder.st_gid);
+    if (gid == group || std::find(groups.begin(), groups.end(), group) != groups.end()) {
+        return (folder.st_mode & S_IWGRP) != 0;
+    }
+    return (folder.st_mode & S_IWOTH) != 0;
+}
+
+bool lockFolder(int fd, const std::string& shown, bool& held, std::string& error) {
+    held = false;
+    struct stat info = {};
+    if (fstat(fd, &info) != 0) {
+        error = "cannot write into " + shown + ": " + std::strerror(errno);
+        return false;
+    }
+    for (int waited = 0;; waited += 20) {
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            held = true;
+            return true;
+        }
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            error = "cannot write into " + shown + ": " + std::strerror(errno);
+            return false;
+        }
+        const std::vector<long> holders = lockHolders(info);
+        const long me = getpid();
+        if (!holders.empty() && std::none_of(holders.begin(), holders.end(), [&](long pid) {
+                return pid == me || pid <= 0 || processMayWrite(pid, info);
+            })) {
+            return true;  // held by someone who cannot commit here: not waited for
+        }
+        if (waited >= LockWaitMs) {
+            error = "cannot write into " + shown + ": another run is still writing its files there";
+            return false;
+        }
+        sleepMs(20);
+    }
+}
+
+}  // namespace output

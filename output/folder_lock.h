@@ -1,0 +1,28 @@
+#pragma once
+// The lock that keeps two runs from committing into one folder at once. A
+// run waits while another holds it, for at most LockWaitMs, but never for a
+// holder that could not write into the folder (anyone who may read a folder
+// may lock it): such a lock is passed over. The writer's checks at the commit
+// keep a set whole without the lock too; the lock only makes a second run
+// wait its turn instead of failing.
+
+#include <sys/stat.h>
+
+#include <string>
+
+namespace output {
+
+// How long a commit waits for another run's commit into the same folder.
+constexpr int LockWaitMs = 30000;
+
+// Takes the lock of the folder open (for reading) at fd. Returns true with
+// held telling whether it holds the lock, or false with error when it timed
+// out or failed.
+bool lockFolder(int fd, const std::string& shown, bool& held, std::string& error);
+
+// Whether the process pid could write into a folder with the status folder
+// (by its file system user and groups and the folder's mode); true when that
+// cannot be read.
+bool processMayWrite(long pid, const struct stat& folder);
+
+}  // namespace output
