@@ -29,7 +29,7 @@ const char* const Usage =
     "replaced at the end, both or neither; a device or a named pipe is written to.\n";
 
 int fail(const std::string& message, int status) {
-    std::fprintf(stderr, "patchview-measure: %s\n", message.c_str());
+    std::fprintf(stderr, "patchview-measure: %s\n", printableText(message).c_str());
     return status;
 }
 
@@ -138,9 +138,9 @@ int main(int argc, char** argv) {
         return fail(error, 1);
     }
 
-    // Standard output may carry a file: the report then goes to standard
-    // error, so that the two never mix.
-    const bool toStandardOutput = json.path != "-" && points.path != "-";
+    // Standard output may carry a file ("-", /dev/stdout): the report then
+    // goes to standard error, so that the two never mix.
+    const bool toStandardOutput = !files.writesStandardOutput();
     std::FILE* report = toStandardOutput ? stdout : stderr;
     std::fputs(textReport(blocks).c_str(), report);
     if (toStandardOutput && !OutputSet::flushStandardOutput(error)) {

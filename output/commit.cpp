@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <vector>
 
 #include "output/endings.h"
@@ -389,24 +388,27 @@ bool sameNewNames(OutputSet::State& s, std::size_t f, std::size_t& a, std::size_
         oneForBoth = statAt(fd, "aA", info);
         unlinkat(fd, "Aa", 0);
     }
+    // Each name's file holds its target's number: a name that the folder
+    // takes for an earlier one finds that one's number there.
     bool found = false;
-    std::map<ino_t, std::size_t> byInode;
     for (std::size_t n = 0; oneForBoth && !found && n < s.targets.size(); ++n) {
         const Target& t = s.targets[n];
         if (t.kind != Kind::Replace || t.folder != f || t.exists) {
             continue;
         }
-        const int file = openat(fd, t.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        struct stat info = {};
+        int file = openat(fd, t.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (file >= 0) {
+            writeAll(file, std::to_string(n));
+        } else if (errno == EEXIST &&
+                   (file = openat(fd, t.name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC)) >= 0) {
+            const std::string earlier = readAll(file);
+            found =
+                !earlier.empty() && earlier.find_first_not_of("0123456789") == std::string::npos;
+            a = found ? std::stoul(earlier) : 0;
+            b = n;
+        }
         if (file >= 0) {
             ::close(file);
-            if (statAt(fd, t.name, info)) {
-                byInode[info.st_ino] = n;
-            }
-        } else if (errno == EEXIST && statAt(fd, t.name, info) && byInode.count(info.st_ino)) {
-            a = byInode[info.st_ino];
-            b = n;
-            found = true;
         }
     }
     removePrivate(s.folders[f].fd, s.folders[f].privateName, fd);

@@ -24,7 +24,7 @@ namespace {
 constexpr int GifDelayCs = 10;  // 10 frames a second
 
 int failWith(const std::string& message, int status = 1) {
-    std::fprintf(stderr, "patchview-record: %s\n", message.c_str());
+    std::fprintf(stderr, "patchview-record: %s\n", printableText(message).c_str());
     return status;
 }
 

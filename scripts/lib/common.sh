@@ -16,7 +16,9 @@ BUILD_PACKAGES=(g++ make cmake pkg-config libgtest-dev libgmock-dev
     libgl1-mesa-dev libglu1-mesa-dev freeglut3-dev
     libegl-dev libopengl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev libgif-dev)
 # What the tests drive and inspect the programs with (man checks the pages).
-TEST_PACKAGES=(python3 imagemagick man-db)
+# exFAT (through FUSE, on a loop device) is the file system without exchange or
+# hard links that the writer's tests try when the machine allows.
+TEST_PACKAGES=(python3 imagemagick man-db exfat-fuse exfatprogs)
 # A private X server for the real window, and the tools that find, drive and
 # photograph it.
 WINDOW_PACKAGES=(xvfb xdotool imagemagick libgl1-mesa-dri python3)

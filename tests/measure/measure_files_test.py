@@ -9,19 +9,8 @@
 import glob, json, os, resource, signal, stat, subprocess, sys, tempfile, threading  # noqa: E401
 import time, unittest  # noqa: E401
 
-
-def files_under_way(pid, folder):
-    """The new files that process pid holds for folder: nameless ones open in
-    it, or named ones in its private folder."""
-    found = glob.glob(os.path.join(folder, ".patchview-*", "*"))
-    try:
-        for fd in os.listdir("/proc/%d/fd" % pid):
-            target = os.readlink("/proc/%d/fd/%s" % (pid, fd))
-            if target.startswith(os.path.join(folder, "#")):
-                found.append("/proc/%d/fd/%s" % (pid, fd))
-    except OSError:
-        pass  # the process is gone
-    return found
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from processes import files_under_way  # noqa: E402
 
 
 class MeasureFiles(unittest.TestCase):

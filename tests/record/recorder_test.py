@@ -9,22 +9,11 @@
 import fcntl, glob, os, resource, select, signal, struct, subprocess, sys, tempfile  # noqa: E401
 import termios, time, unittest  # noqa: E401
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from processes import files_under_way  # noqa: E402
+
 DIALOGUE = b"\nEnter choice \n1. Ferguson Patches\n2. My Patch\n\n Computing Data....."
 ENV = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
-
-
-def files_under_way(pid, folder):
-    """The new files that process pid holds for folder: nameless ones open in
-    it, or named ones in its private folder."""
-    found = glob.glob(os.path.join(folder, ".patchview-*", "*"))
-    try:
-        for fd in os.listdir("/proc/%d/fd" % pid):
-            target = os.readlink("/proc/%d/fd/%s" % (pid, fd))
-            if target.startswith(os.path.join(folder, "#")):
-                found.append("/proc/%d/fd/%s" % (pid, fd))
-    except OSError:
-        pass  # the process is gone
-    return found
 
 
 class Recorder(unittest.TestCase):
