@@ -131,7 +131,9 @@ int main(int argc, char** argv) {
         sink = [&points](const MeasuredPoint& m) { writePoint(points.file, m); };
     }
     const std::vector<Block> blocks = measureAll(curve, sink);
-    if (json.file != nullptr) {
+    // Once the points file failed (a full disk), the JSON is not written:
+    // the error then names the file that failed.
+    if (json.file != nullptr && (points.file == nullptr || std::ferror(points.file) == 0)) {
         std::fputs(jsonReport(blocks).c_str(), json.file);
     }
     if (!closeAll(true) || !files.commit(error)) {

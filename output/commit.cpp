@@ -14,7 +14,9 @@
 #include <vector>
 
 #include "output/endings.h"
+#include "output/file_ops.h"
 #include "output/folder_lock.h"
+#include "output/journal.h"
 #include "output/names.h"
 #include "output/state.h"
 
@@ -23,23 +25,6 @@ bool outputWithoutExchange = false;
 
 namespace output {
 namespace {
-
-constexpr const char PrivatePrefix[] = ".patchview-";
-constexpr const char JournalName[] = "journal";
-
-std::string because(const std::string& what, int error) {
-    return what + ": " + std::strerror(error);
-}
-
-bool statAt(int fd, const std::string& name, struct stat& info) {
-    return fstatat(fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
-}
-
-// The inode at name, if a regular file is there; 0 otherwise.
-ino_t fileAt(int fd, const std::string& name) {
-    struct stat info = {};
-    return statAt(fd, name, info) && S_ISREG(info.st_mode) ? info.st_ino : 0;
-}
 
 std::string whatIs(mode_t mode) {
     if (S_ISDIR(mode)) {
@@ -55,220 +40,6 @@ std::string whatIs(mode_t mode) {
         return "a device";
     }
     return S_ISSOCK(mode) ? "a socket" : "something that is not a file";
-}
-
-bool unsupported(int error) {
-    return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
-}
-
-// Renames without replacing anything; where the file system lacks that, a
-// rename after checking that nothing is there.
-int renameNoReplace(int fromFd, const std::string& from, int toFd, const std::string& to) {
-    if (renameat2(fromFd, from.c_str(), toFd, to.c_str(), RENAME_NOREPLACE) == 0) {
-        return 0;
-    }
-    if (!unsupported(errno)) {
-        return -1;
-    }
-    struct stat info = {};
-    if (statAt(toFd, to, info)) {
-        errno = EEXIST;
-        return -1;
-    }
-    return renameat(fromFd, from.c_str(), toFd, to.c_str());
-}
-
-// One change that a commit makes to a folder, as the journal lists it.
-struct Entry {
-    // 'R' a regular file replaced: the new file comes from temporary, the old
-    //     one goes there (or, without exchange, to temporary + ".old");
-    // 'N' a new name: the new file comes from temporary;
-    // 'S' a stale name removed: the old file goes to temporary.
-    char op = 'N';
-    std::string temporary;
-    std::string name;
-    ino_t made = 0;
-    ino_t old = 0;
-};
-
-std::string asideOf(const std::string& temporary) {
-    return temporary + ".old";
-}
-
-// Undoes entry e, as far as it was done, judging by the inodes at its names:
-// 1 when something was put back, 0 when nothing had been done, -1 on failure.
-int rollBack(int folder, int privateFd, const Entry& e) {
-    const ino_t atName = fileAt(folder, e.name);
-    switch (e.op) {
-        case 'R': {
-            bool movedBack = false;
-            if (atName != 0 && atName == e.made) {
-                if (fileAt(privateFd, e.temporary) == e.old) {
-                    return renameat2(privateFd, e.temporary.c_str(), folder, e.name.c_str(),
-                                     RENAME_EXCHANGE) == 0
-                               ? 1
-                               : -1;
-                }
-                if (renameNoReplace(folder, e.name, privateFd, e.temporary) != 0) {
-                    return -1;
-                }
-                movedBack = true;
-            }
-            if ((movedBack || atName == 0) && fileAt(privateFd, asideOf(e.temporary)) == e.old) {
-                return renameNoReplace(privateFd, asideOf(e.temporary), folder, e.name) == 0 ? 1
-                                                                                             : -1;
-            }
-            return movedBack ? 1 : 0;
-        }
-        case 'N':
-            if (atName != 0 && atName == e.made) {
-                return renameNoReplace(folder, e.name, privateFd, e.temporary) == 0 ? 1 : -1;
-            }
-            return 0;
-        default: {
-            struct stat info = {};
-            if (e.old != 0 && fileAt(privateFd, e.temporary) == e.old &&
-                !statAt(folder, e.name, info)) {
-                return renameNoReplace(privateFd, e.temporary, folder, e.name) == 0 ? 1 : -1;
-            }
-            return 0;
-        }
-    }
-}
-
-// Stale names may be links: their entries compare any kind of inode.
-int rollBackStale(int folder, int privateFd, const Entry& e) {
-    struct stat aside = {};
-    struct stat info = {};
-    if (statAt(privateFd, e.temporary, aside) && aside.st_ino == e.old &&
-        !statAt(folder, e.name, info)) {
-        return renameNoReplace(privateFd, e.temporary, folder, e.name) == 0 ? 1 : -1;
-    }
-    return 0;
-}
-
-int rollBackAny(int folder, int privateFd, const Entry& e) {
-    return e.op == 'S' ? rollBackStale(folder, privateFd, e) : rollBack(folder, privateFd, e);
-}
-
-std::string journalText(const std::vector<Entry>& entries) {
-    std::string text;
-    for (const Entry& e : entries) {
-        for (const std::string& field : {std::string(1, e.op), e.temporary, e.name,
-                                         std::to_string(e.made), std::to_string(e.old)}) {
-            text += field;
-            text += '\0';
-        }
-    }
-    return text;
-}
-
-bool plainName(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
-}
-
-// The entries of a journal; false when it is not one that this writer made.
-bool parseJournal(const std::string& text, std::vector<Entry>& entries) {
-    std::vector<std::string> fields;
-    for (std::size_t start = 0; start < text.size();) {
-        const std::size_t end = text.find('\0', start);
-        if (end == std::string::npos) {
-            return false;
-        }
-        fields.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    if (fields.size() % 5 != 0) {
-        return false;
-    }
-    for (std::size_t k = 0; k < fields.size(); k += 5) {
-        Entry e;
-        const std::string& op = fields[k];
-        if (op.size() != 1 || std::string("RNS").find(op[0]) == std::string::npos ||
-            !plainName(fields[k + 1]) || !plainName(fields[k + 2]) ||
-            fields[k + 3].find_first_not_of("0123456789") != std::string::npos ||
-            fields[k + 4].find_first_not_of("0123456789") != std::string::npos ||
-            fields[k + 3].empty() || fields[k + 4].empty()) {
-            return false;
-        }
-        e.op = op[0];
-        e.temporary = fields[k + 1];
-        e.name = fields[k + 2];
-        e.made = static_cast<ino_t>(std::stoull(fields[k + 3]));
-        e.old = static_cast<ino_t>(std::stoull(fields[k + 4]));
-        entries.push_back(e);
-    }
-    return true;
-}
-
-bool writeAll(int fd, const std::string& text) {
-    for (std::size_t done = 0; done < text.size();) {
-        const ssize_t wrote = write(fd, text.data() + done, text.size() - done);
-        if (wrote < 0 && errno == EINTR) {
-            continue;
-        }
-        if (wrote <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(wrote);
-    }
-    return true;
-}
-
-// Syncs fd; a file system that cannot sync says so with EINVAL.
-bool synced(int fd) {
-    return fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
-}
-
-bool writeJournal(int privateFd, const std::vector<Entry>& entries) {
-    const int fd =
-        openat(privateFd, JournalName, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) {
-        return false;
-    }
-    const bool written = writeAll(fd, journalText(entries)) && synced(fd);
-    const int why = errno;
-    ::close(fd);
-    errno = why;
-    return written && synced(privateFd);
-}
-
-std::string readAll(int fd) {
-    std::string text;
-    char buffer[4096];
-    for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) > 0;) {
-        text.append(buffer, static_cast<std::size_t>(got));
-    }
-    return text;
-}
-
-// The names in the folder open at fd ("." and ".." left out).
-std::vector<std::string> namesIn(int fd) {
-    std::vector<std::string> names;
-    const int copy = openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* dir = copy >= 0 ? fdopendir(copy) : nullptr;
-    if (dir == nullptr) {
-        if (copy >= 0) {
-            ::close(copy);
-        }
-        return names;
-    }
-    while (const dirent* entry = readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name != "." && name != "..") {
-            names.push_back(name);
-        }
-    }
-    closedir(dir);
-    return names;
-}
-
-// Empties the private folder open at fd and removes it from folder.
-void removePrivate(int folder, const std::string& name, int fd) {
-    for (const std::string& entry : namesIn(fd)) {
-        unlinkat(fd, entry.c_str(), 0);
-    }
-    unlinkat(folder, name.c_str(), AT_REMOVEDIR);
 }
 
 std::string randomSuffix() {
@@ -416,68 +187,6 @@ bool sameNewNames(OutputSet::State& s, std::size_t f, std::size_t& a, std::size_
     s.folders[f].privateFd = -1;
     s.folders[f].privateName.clear();
     return found;
-}
-
-bool recoverLeftovers(OutputSet::State& s, std::size_t f) {
-    const Folder& folder = s.folders[f];
-    int runs = 0;
-    int putBack = 0;
-    int failed = 0;
-    for (const std::string& name : namesIn(folder.fd)) {
-        if (name.compare(0, sizeof PrivatePrefix - 1, PrivatePrefix) != 0 ||
-            name == folder.privateName) {
-            continue;
-        }
-        const int fd =
-            openat(folder.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0) {
-            continue;
-        }
-        struct stat info = {};
-        struct stat there = {};
-        // Only the user's own, whose run is gone (its lock free), still there.
-        if (fstat(fd, &info) != 0 || info.st_uid != geteuid() ||
-            flock(fd, LOCK_EX | LOCK_NB) != 0 || !statAt(folder.fd, name, there) ||
-            there.st_ino != info.st_ino) {
-            ::close(fd);
-            continue;
-        }
-        std::vector<Entry> entries;
-        const int journal = openat(fd, JournalName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-        bool whole = true;
-        if (journal >= 0) {
-            whole = parseJournal(readAll(journal), entries);
-            ::close(journal);
-        }
-        for (auto e = entries.rbegin(); whole && e != entries.rend(); ++e) {
-            const int result = rollBackAny(folder.fd, fd, *e);
-            whole = result >= 0;
-            putBack += result > 0 ? 1 : 0;
-        }
-        if (whole) {
-            synced(folder.fd);
-            removePrivate(folder.fd, name, fd);
-            ++runs;
-        } else {
-            ++failed;  // kept for a later try, with what it holds
-        }
-        ::close(fd);
-    }
-    if (runs > 0) {
-        std::string line = "cleaned up after " +
-                           (runs == 1 ? std::string("an unfinished run")
-                                      : std::to_string(runs) + " unfinished runs") +
-                           " in " + folder.shown;
-        if (putBack > 0) {
-            line += ", putting back " + std::to_string(putBack) + " file" +
-                    (putBack == 1 ? "" : "s") + " as they were";
-        }
-        s.say(line);
-    }
-    if (failed > 0) {
-        s.say("could not clean up after an unfinished run in " + folder.shown);
-    }
-    return runs > 0;
 }
 
 namespace {
@@ -751,7 +460,7 @@ bool commitSet(OutputSet::State& s, std::string& error) {
         std::string lost;
         for (std::size_t f = s.folders.size(); f-- > 0;) {
             for (auto e = plan[f].rbegin(); e != plan[f].rend(); ++e) {
-                if (rollBackAny(s.folders[f].fd, s.folders[f].privateFd, *e) < 0) {
+                if (rollBack(s.folders[f].fd, s.folders[f].privateFd, *e) < 0) {
                     lost += ", " + printable(s.folders[f].shown + "/" + e->name);
                 }
             }

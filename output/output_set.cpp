@@ -8,21 +8,19 @@
 
 #include "output/commit.h"
 #include "output/endings.h"
+#include "output/file_ops.h"
 #include "output/names.h"
 #include "output/state.h"
 
 using output::Folder;
 using output::Held;
 using output::Kind;
+using output::because;
 using output::Resolved;
 using output::Stream;
 using output::Target;
 
 namespace {
-
-std::string because(const std::string& what, int error) {
-    return what + ": " + std::strerror(error);
-}
 
 std::string folderOf(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');

@@ -119,6 +119,19 @@ class SharedMachine(unittest.TestCase):
         self.assertEqual((code, err), (1, "patchview-measure: cannot write no\\nsuch/j.json: "
                                           "No such file or directory\n"))
 
+    def test_a_full_disk_is_named_by_the_file_that_filled_it(self):
+        self.needs_root()
+        disk = self.path("small")
+        os.mkdir(disk)
+        if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=300k", "tmpfs", disk]).returncode:
+            self.skipTest("no small file system can be mounted here")
+        self.addCleanup(subprocess.run, ["umount", disk])
+        code, _, err = self.run_program("measure", "--json", os.path.join(disk, "j.json"),
+                                        "--points", os.path.join(disk, "p.csv"))
+        self.assertEqual((code, err), (1, "patchview-measure: cannot write %s/p.csv: No space "
+                                          "left on device\n" % disk))
+        self.assertEqual(os.listdir(disk), [])
+
     def test_a_folder_on_exfat(self):
         self.needs_root()
         image, mount = self.path("stick.img"), self.path("stick")

@@ -1,0 +1,42 @@
+#pragma once
+// Small operations on names in open folders that the writer's commit and
+// clean-up share. None follows a link at the last component.
+
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+namespace output {
+
+// "what: the error's text".
+std::string because(const std::string& what, int error);
+
+// The status of name in the folder open at fd; false when there is none.
+bool statAt(int fd, const std::string& name, struct stat& info);
+
+// The inode of the regular file at name in the folder open at fd; 0 when
+// there is none.
+ino_t fileAt(int fd, const std::string& name);
+
+// Whether error says that the file system lacks a kind of rename.
+bool unsupported(int error);
+
+// Renames without replacing anything; where the file system lacks that, a
+// rename after checking that nothing is there. 0, or -1 with errno.
+int renameNoReplace(int fromFd, const std::string& from, int toFd, const std::string& to);
+
+bool writeAll(int fd, const std::string& text);
+std::string readAll(int fd);
+
+// Syncs fd; a file system that cannot sync counts as synced.
+bool synced(int fd);
+
+// The names in the folder open at fd ("." and ".." left out).
+std::vector<std::string> namesIn(int fd);
+
+// Empties the private folder open at fd, called name in folder, and removes
+// it.
+void removePrivate(int folder, const std::string& name, int fd);
+
+}  // namespace output
