@@ -42,15 +42,12 @@ std::string whatIs(mode_t mode) {
     return S_ISSOCK(mode) ? "a socket" : "something that is not a file";
 }
 
+// Six letters that another user cannot guess, to name a private folder.
 std::string randomSuffix() {
     static const char Letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     unsigned char bytes[6] = {};
-    if (getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
-        static unsigned counter = 0;
-        const unsigned seed = static_cast<unsigned>(getpid()) * 2654435761u + ++counter;
-        for (int k = 0; k < 6; ++k) {
-            bytes[k] = static_cast<unsigned char>(seed >> (k * 5));
-        }
+    if (getrandom(bytes, sizeof bytes, 0) < 0) {
+        // Not seen on Linux for so few bytes; a name in use is tried again.
     }
     std::string suffix;
     for (unsigned char byte : bytes) {
@@ -135,9 +132,6 @@ void OutputSet::State::clearPrivate() {
             f.privateFd = -1;
             f.privateName.clear();
         }
-    }
-    for (Target& t : targets) {
-        t.temporary.clear();
     }
 }
 
