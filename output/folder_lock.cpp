@@ -98,7 +98,7 @@ bool lockFolder(int fd, const std::string& shown, bool& held, std::string& error
             held = true;
             return true;
         }
-        if (errno != EWOULDBLOCK && errno != EINTR) {
+        if (errno != EWOULDBLOCK) {
             error = "cannot write into " + shown + ": " + std::strerror(errno);
             return false;
         }

@@ -167,7 +167,7 @@ bool resolve(const std::string& path, const std::string& shown, bool makeFolders
         if (missing && makeFolders) {
             if (mkdirat(dir.get(), part.c_str(), 0777) == 0) {
                 if (made != nullptr) {
-                    made->push_back({fcntl(dir.get(), F_DUPFD_CLOEXEC, 3), part});
+                    made->push_back({fcntl(dir.get(), F_DUPFD_CLOEXEC, dir.get()), part});
                 }
             } else if (errno != EEXIST) {
                 error = "cannot create the folder " + printable(here) + ": " + std::strerror(errno);
@@ -197,7 +197,7 @@ bool resolve(const std::string& path, const std::string& shown, bool makeFolders
                     return failErrno(EBADF);
                 }
                 if (S_ISDIR(open.st_mode)) {
-                    dir.reset(fcntl(number, F_DUPFD_CLOEXEC, 3));
+                    dir.reset(fcntl(number, F_DUPFD_CLOEXEC, number));
                     where = here;
                     continue;
                 }
@@ -233,17 +233,11 @@ bool resolve(const std::string& path, const std::string& shown, bool makeFolders
             if (text.empty()) {
                 return failErrno(ENOENT);
             }
-            std::deque<std::string> target = components(text);
-            if (text.back() == '/' && last && target.empty()) {
-                target.push_back(".");
-            }
+            const std::deque<std::string> target = components(text);
             rest.insert(rest.begin(), target.begin(), target.end());
             if (text[0] == '/') {
                 dir.reset(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
                 where = "/";
-            }
-            if (rest.empty()) {
-                break;  // a link to "/"
             }
             continue;
         }

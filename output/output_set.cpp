@@ -12,10 +12,10 @@
 #include "output/names.h"
 #include "output/state.h"
 
+using output::because;
 using output::Folder;
 using output::Held;
 using output::Kind;
-using output::because;
 using output::Resolved;
 using output::Stream;
 using output::Target;
@@ -87,6 +87,11 @@ bool resolveTargets(OutputSet::State& s, std::string& error) {
         }
         Resolved r;
         if (!output::resolve(t.given, t.shown, false, nullptr, r, error)) {
+            return false;
+        }
+        if (r.kind == Resolved::Kind::Folder) {
+            ::close(r.folderFd);
+            error = because("cannot write " + t.shown, EISDIR);
             return false;
         }
         t.name = r.name;
@@ -336,7 +341,7 @@ std::FILE* OutputSet::open(std::size_t n, std::string& error) {
         return fstat(opened, &now) == 0 && output::identityOf(now) == output::identityOf(t.checked);
     };
     if (t.kind == Kind::Descriptor) {
-        fd = fcntl(t.descriptor, F_DUPFD_CLOEXEC, 3);
+        fd = fcntl(t.descriptor, F_DUPFD_CLOEXEC, t.descriptor);
     } else if (t.kind == Kind::InPlace) {
         // The very file checked: reopened through its pinned descriptor, and
         // only while its name still holds it. A pipe waits here for its

@@ -497,7 +497,16 @@ TEST(OutputSet, ARunKilledInTheMiddleOfItsCommitIsPutRightByTheNextRun) {
         EXPECT_TRUE(WIFSIGNALED(end.status) && WTERMSIG(end.status) == SIGKILL) << end.status;
         EXPECT_EQ(got(f / "a") + got(f / "b"), "newnew");
         EXPECT_EQ(listing(f.path).size(), before.size() + 1);  // the private folder
-        end = inChild([&] { return commitFiles({f / "e"}, "e").empty() ? 0 : 1; });
+        // The next run's check of its names already finds the old set whole.
+        end = inChild([&] {
+            OutputSet set("probe");
+            set.add(f / "e");
+            std::string error;
+            const bool whole = set.prepare(error) == OutputSet::Prepared::Ready &&
+                               got(f / "a") + got(f / "b") == "old aold b";
+            writeAll(set, 1, "e");
+            return whole && set.commit(error) ? 0 : 1;
+        });
         outputWithoutExchange = false;
         EXPECT_EQ(end.status, 0);
         EXPECT_EQ(end.line, "probe: cleaned up after an unfinished run in " + f.path +
@@ -505,6 +514,85 @@ TEST(OutputSet, ARunKilledInTheMiddleOfItsCommitIsPutRightByTheNextRun) {
         EXPECT_EQ(got(f / "a") + got(f / "b") + got(f / "c") + got(f / "e"), "old aold bold ce");
         EXPECT_EQ(listing(f.path), (std::set<std::string>{"a", "b", "c", "e"}));
     }
+}
+
+TEST(OutputSet, NamesAreResolvedAsTheKernelResolvesThem) {
+    Folder f;
+    ASSERT_EQ(mkdir((f / "dir").c_str(), 0700), 0);
+    // A chain of links as long as the kernel follows, and one more.
+    for (int k = 1; k <= 41; ++k) {
+        const std::string to = k == 1 ? "dir/file" : "chain" + std::to_string(k - 1);
+        ASSERT_EQ(symlink(to.c_str(), (f / ("chain" + std::to_string(k))).c_str()), 0);
+    }
+    ASSERT_EQ(symlink("/", (f / "root").c_str()), 0);
+    const std::string loop = std::strerror(ELOOP);
+    const std::pair<std::string, std::string> cases[] = {
+        {f / "chain40", ""},
+        {f / "chain41", "cannot write " + (f / "chain41") + ": " + loop},
+        {f / "root", "cannot write " + (f / "root") + ": " + std::strerror(EISDIR)},
+        {f / "dir/", "cannot write " + (f / "dir/") + ": " + std::strerror(EISDIR)},
+        {f / "new/", "cannot write " + (f / "new/") + ": " + std::strerror(ENOENT)},
+        {f / "dir/../dir/./x", ""},
+        {"/dev/fd/99", "cannot write /dev/fd/99: " + std::string(std::strerror(EBADF))},
+        {f / "tab\tand\nnewline", ""},
+    };
+    for (const auto& [name, error] : cases) {
+        EXPECT_EQ(commitFiles({name}, "x"), error) << name;
+    }
+    EXPECT_EQ(got(f / "dir/file") + got(f / "dir/x"), "xx");
+    // A name's control characters are escaped in every message.
+    OutputSet set("probe");
+    set.add(f / "no\nsuch/file");
+    std::string error;
+    EXPECT_EQ(set.prepare(error), OutputSet::Prepared::Failed);
+    EXPECT_EQ(error, "cannot write " + f.path + "/no\\nsuch/file: " + std::strerror(ENOENT));
+}
+
+// The numbers of the open descriptors.
+std::set<std::string> openDescriptors() {
+    return listing("/proc/self/fd");
+}
+
+TEST(OutputSet, WhenASetGoesEverythingIsAsBefore) {
+    Folder f;
+    ASSERT_EQ(mkfifo((f / "pipe").c_str(), 0600), 0);
+    const int reader = open((f / "pipe").c_str(), O_RDONLY | O_NONBLOCK);
+    struct sigaction custom = {};
+    custom.sa_handler = [](int) {};
+    struct sigaction before = {};
+    ASSERT_EQ(sigaction(SIGUSR1, &custom, &before), 0);
+    rlimit files = {};
+    getrlimit(RLIMIT_NOFILE, &files);
+    const std::set<std::string> open = openDescriptors();
+    for (bool commits : {false, true}) {
+        OutputSet set("probe");
+        std::string error;
+        ASSERT_TRUE(set.makeFolder(f / "made", error)) << error;
+        set.add(f / "made/file");
+        set.add(f / "pipe");
+        set.add("-");
+        ASSERT_EQ(set.prepare(error), OutputSet::Prepared::Ready) << error;
+        EXPECT_TRUE(set.writesStandardOutput());
+        std::FILE* file = set.open(0, error);
+        ASSERT_NE(file, nullptr) << error;
+        ASSERT_TRUE(set.close(0, file, error)) << error;
+        file = set.open(1, error);
+        ASSERT_NE(file, nullptr) << error;
+        ASSERT_TRUE(set.close(1, file, error)) << error;
+        EXPECT_EQ(commits, commits && set.commit(error)) << error;
+    }
+    EXPECT_EQ(openDescriptors(), open);
+    struct sigaction after = {};
+    sigaction(SIGUSR1, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, custom.sa_handler);
+    sigaction(SIGPIPE, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, SIG_DFL);
+    rlimit now = {};
+    getrlimit(RLIMIT_NOFILE, &now);
+    EXPECT_EQ(now.rlim_cur, files.rlim_cur);
+    sigaction(SIGUSR1, &before, nullptr);
+    close(reader);
+    EXPECT_EQ(listing(f / "made"), (std::set<std::string>{"file"}));
 }
 
 }  // namespace
