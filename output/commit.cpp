@@ -103,7 +103,7 @@ bool OutputSet::State::makePrivate(std::size_t f, std::string& error) {
 }
 
 bool OutputSet::State::nameTemporary(Target& t, std::string& error) {
-    if (t.tempFd < 0) {
+    if (t.tempFd == -1) {
         return true;
     }
     if (!makePrivate(t.folder, error)) {

@@ -451,6 +451,27 @@ TEST(OutputSet, LinksOfOtherUsersInSharedFoldersAreNotFollowed) {
     ASSERT_EQ(symlink((home / "disk").c_str(), (home / "to-disk").c_str()), 0);
     EXPECT_EQ(commitFiles({home / "to-disk"}, "gif"),
               "cannot write " + (home / "to-disk") + ": a block device is never written");
+    // Root's link in a shared folder of A's is B's to refuse too.
+    Folder sharedOfA(01777);
+    Folder closed(0755);
+    ASSERT_EQ(chown(sharedOfA.path.c_str(), UserA, UserA), 0);
+    ASSERT_EQ(symlink((home / "profile").c_str(), (sharedOfA / "out").c_str()), 0);
+    end = inChild(
+        [&] {
+            std::fputs(commitFiles({sharedOfA / "out"}, "gif").c_str(), stderr);
+            // Nor may B make folders in a folder of root's.
+            OutputSet set("probe");
+            std::string error;
+            std::fputs(set.makeFolder(closed / "sub/deeper", error) ? "made" : "", stderr);
+            std::fputs(("\n" + error).c_str(), stderr);
+            return 0;
+        },
+        UserB);
+    EXPECT_EQ(end.line, "cannot write " + (sharedOfA / "out") + ": the link " +
+                            (sharedOfA / "out") +
+                            " belongs to root, and links of other users in a folder that "
+                            "everyone may write to are not followed\ncannot create the folder " +
+                            (closed / "sub") + ": " + std::strerror(EACCES));
     // In a sticky folder a file of another user is not replaced.
     put(shared / "A's file", "A's");
     chown((shared / "A's file").c_str(), UserA, UserA);
