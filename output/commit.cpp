@@ -67,7 +67,7 @@ using output::Target;
 
 bool OutputSet::State::makePrivate(std::size_t f, std::string& error) {
     Folder& folder = folders[f];
-    if (folder.privateFd >= 0) {
+    if (folder.privateFd != -1) {
         return true;
     }
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -81,7 +81,7 @@ bool OutputSet::State::makePrivate(std::size_t f, std::string& error) {
         }
         const int fd =
             openat(folder.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0) {
+        if (fd == -1) {
             error = output::because("cannot write into " + folder.shown, errno);
             unlinkat(folder.fd, name.c_str(), AT_REMOVEDIR);
             return false;
@@ -126,7 +126,7 @@ bool OutputSet::State::nameTemporary(Target& t, std::string& error) {
 
 void OutputSet::State::clearPrivate() {
     for (Folder& f : folders) {
-        if (f.privateFd >= 0) {
+        if (f.privateFd != -1) {
             output::removePrivate(f.fd, f.privateName, f.privateFd);
             ::close(f.privateFd);
             f.privateFd = -1;
@@ -147,7 +147,7 @@ bool sameNewNames(OutputSet::State& s, std::size_t f, std::size_t& a, std::size_
     // Only a folder that takes "Aa" for "aA" is probed name by name.
     bool oneForBoth = false;
     const int probe = openat(fd, "Aa", O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (probe >= 0) {
+    if (probe != -1) {
         ::close(probe);
         struct stat info = {};
         oneForBoth = statAt(fd, "aA", info);
@@ -162,17 +162,17 @@ bool sameNewNames(OutputSet::State& s, std::size_t f, std::size_t& a, std::size_
             continue;
         }
         int file = openat(fd, t.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (file >= 0) {
+        if (file != -1) {
             writeAll(file, std::to_string(n));
         } else if (errno == EEXIST &&
-                   (file = openat(fd, t.name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC)) >= 0) {
+                   (file = openat(fd, t.name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC)) != -1) {
             const std::string earlier = readAll(file);
             found =
                 !earlier.empty() && earlier.find_first_not_of("0123456789") == std::string::npos;
             a = found ? std::stoul(earlier) : 0;
             b = n;
         }
-        if (file >= 0) {
+        if (file != -1) {
             ::close(file);
         }
     }
@@ -475,7 +475,7 @@ bool commitSet(OutputSet::State& s, std::string& error) {
         error += "; nothing was replaced";
     }
     for (const Folder& f : s.folders) {
-        if (f.privateFd >= 0) {
+        if (f.privateFd != -1) {
             unlinkat(f.privateFd, JournalName, 0);
         }
     }

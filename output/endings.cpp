@@ -87,9 +87,8 @@ void onEndingSignal(int signal) {
             active->discard();
             append(line, used, sizeof line, "; no file written\n");
         }
-        if (write(STDERR_FILENO, line, used) < 0) {
-            // Nothing more to do: the program ends anyway.
-        }
+        // A line that cannot be written changes nothing: the program ends.
+        [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, line, used);
     }
     // End as the signal would have ended us, without a core dump.
     prctl(PR_SET_DUMPABLE, 0);

@@ -77,9 +77,9 @@ bool synced(int fd) {
 std::vector<std::string> namesIn(int fd) {
     std::vector<std::string> names;
     const int copy = openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* dir = copy >= 0 ? fdopendir(copy) : nullptr;
+    DIR* dir = copy != -1 ? fdopendir(copy) : nullptr;
     if (dir == nullptr) {
-        if (copy >= 0) {
+        if (copy != -1) {
             ::close(copy);
         }
         return names;

@@ -104,14 +104,8 @@ int rollBackFile(int folder, int privateFd, const Entry& e) {
                 return renameNoReplace(folder, e.name, privateFd, e.temporary) == 0 ? 1 : -1;
             }
             return 0;
-        default: {
-            struct stat info = {};
-            if (e.old != 0 && fileAt(privateFd, e.temporary) == e.old &&
-                !statAt(folder, e.name, info)) {
-                return renameNoReplace(privateFd, e.temporary, folder, e.name) == 0 ? 1 : -1;
-            }
+        default:
             return 0;
-        }
     }
 }
 
@@ -128,7 +122,7 @@ int rollBack(int folder, int privateFd, const Entry& e) {
 bool writeJournal(int privateFd, const std::vector<Entry>& entries) {
     const int fd =
         openat(privateFd, JournalName, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) {
+    if (fd == -1) {
         return false;
     }
     const bool written = writeAll(fd, journalText(entries)) && synced(fd);
@@ -150,7 +144,7 @@ bool recoverLeftovers(OutputSet::State& s, std::size_t f) {
         }
         const int fd =
             openat(folder.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0) {
+        if (fd == -1) {
             continue;
         }
         struct stat info = {};
@@ -164,11 +158,15 @@ bool recoverLeftovers(OutputSet::State& s, std::size_t f) {
         }
         std::vector<Entry> entries;
         const int journal = openat(fd, JournalName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-        bool whole = true;
-        if (journal >= 0) {
-            whole = parseJournal(readAll(journal), entries);
+        // A journal that is not whole was cut short before it was synced,
+        // and so before the first change: there is nothing to undo.
+        if (journal != -1 && !parseJournal(readAll(journal), entries)) {
+            entries.clear();
+        }
+        if (journal != -1) {
             ::close(journal);
         }
+        bool whole = true;
         for (auto e = entries.rbegin(); whole && e != entries.rend(); ++e) {
             const int result = rollBack(folder.fd, fd, *e);
             whole = result >= 0;

@@ -53,7 +53,7 @@ class Fd {
     Fd& operator=(const Fd&) = delete;
     ~Fd() { reset(); }
     void reset(int fd = -1) {
-        if (fd_ >= 0) {
+        if (fd_ != -1) {
             ::close(fd_);
         }
         fd_ = fd;
@@ -147,7 +147,7 @@ bool resolve(const std::string& path, const std::string& shown, bool makeFolders
     std::deque<std::string> rest = components(path);
     Fd dir(::open(path[0] == '/' ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
     std::string where = path[0] == '/' ? "/" : "";
-    if (dir.get() < 0) {
+    if (dir.get() == -1) {
         return failErrno(errno);
     }
     int links = 0;
@@ -160,7 +160,7 @@ bool resolve(const std::string& path, const std::string& shown, bool makeFolders
         }
         const std::string here = joined(where, part);
         Fd entry(openat(dir.get(), part.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
-        bool missing = entry.get() < 0 && errno == ENOENT;
+        bool missing = entry.get() == -1 && errno == ENOENT;
         if (missing && ownDescriptorFolder(dir.get())) {
             return failErrno(EBADF);
         }
@@ -174,9 +174,9 @@ bool resolve(const std::string& path, const std::string& shown, bool makeFolders
                 return false;
             }
             entry.reset(openat(dir.get(), part.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
-            missing = entry.get() < 0 && errno == ENOENT;
+            missing = entry.get() == -1 && errno == ENOENT;
         }
-        if (entry.get() < 0) {
+        if (entry.get() == -1) {
             if (missing && last && !folderWanted) {
                 out.kind = Resolved::Kind::NewName;
                 out.folderFd = dir.release();

@@ -58,7 +58,7 @@ int closeStream(void* cookie) {
 }
 
 void closeIfOpen(int& fd) {
-    if (fd >= 0) {
+    if (fd != -1) {
         ::close(fd);
         fd = -1;
     }
@@ -137,7 +137,7 @@ std::size_t OutputSet::State::addFolder(int fd, const std::string& shown) {
     // Read access lets the folder be locked and synced; without it, the
     // path descriptor still reaches its names.
     const int readable = openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    folder.readable = readable >= 0;
+    folder.readable = readable != -1;
     if (folder.readable) {
         ::close(fd);
         folder.fd = readable;
@@ -152,12 +152,12 @@ std::size_t OutputSet::State::addFolder(int fd, const std::string& shown) {
 // Async-signal-safe: the handler calls it.
 void OutputSet::State::discard() {
     for (const Target& t : targets) {
-        if (!t.temporary.empty() && folders[t.folder].privateFd >= 0) {
+        if (!t.temporary.empty() && folders[t.folder].privateFd != -1) {
             unlinkat(folders[t.folder].privateFd, t.temporary.c_str(), 0);
         }
     }
     for (const Folder& f : folders) {
-        if (f.privateFd >= 0) {
+        if (f.privateFd != -1) {
             unlinkat(f.fd, f.privateName.c_str(), AT_REMOVEDIR);
         }
     }
@@ -178,7 +178,7 @@ OutputSet::OutputSet(const std::string& program) : state_(std::make_unique<State
     for (int fd = 0; fd <= 2; ++fd) {
         if (fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
             const int opened = ::open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
-            if (opened >= 0 && opened != fd) {
+            if (opened != -1 && opened != fd) {
                 dup2(opened, fd);
                 ::close(opened);
             }
@@ -353,7 +353,7 @@ std::FILE* OutputSet::open(std::size_t n, std::string& error) {
         }
         const std::string pinned = "/proc/self/fd/" + std::to_string(t.pinned);
         fd = ::open(pinned.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-        if (fd < 0 && errno == ENOENT) {
+        if (fd == -1 && errno == ENOENT) {
             fd = openat(t.placeFd, t.name.c_str(), O_WRONLY | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC);
         }
     } else {
@@ -361,31 +361,31 @@ std::FILE* OutputSet::open(std::size_t n, std::string& error) {
         Folder& f = s.folders[t.folder];
         if (s.nameless && f.tmpfiles != 0) {
             fd = openat(f.fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-            f.tmpfiles = fd >= 0 ? 1 : noNameless(errno) ? 0 : f.tmpfiles;
-            if (fd >= 0) {
+            f.tmpfiles = fd != -1 ? 1 : noNameless(errno) ? 0 : f.tmpfiles;
+            if (fd != -1) {
                 t.tempFd = fd;
                 ++s.keptDescriptors;
             }
         }
-        if (fd < 0 && (!s.nameless || f.tmpfiles == 0)) {
+        if (fd == -1 && (!s.nameless || f.tmpfiles == 0)) {
             if (!s.makePrivate(t.folder, error)) {
                 return nullptr;
             }
             t.temporary = std::to_string(n);
             fd = openat(f.privateFd, t.temporary.c_str(),
                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-            if (fd < 0) {
+            if (fd == -1) {
                 t.temporary.clear();
             }
         }
     }
-    if (fd >= 0 && t.kind != Kind::Replace && !checkedFile(fd)) {
+    if (fd != -1 && t.kind != Kind::Replace && !checkedFile(fd)) {
         ::close(fd);
         error = "cannot write " + t.shown + ": something else is there now";
         return nullptr;
     }
     std::FILE* file = nullptr;
-    if (fd >= 0) {
+    if (fd != -1) {
         t.stream = std::make_shared<Stream>();
         t.stream->fd = fd;
         t.stream->keepFd = fd == t.tempFd;
@@ -393,7 +393,7 @@ std::FILE* OutputSet::open(std::size_t n, std::string& error) {
     }
     if (file == nullptr) {
         error = because("cannot write " + t.shown, errno);
-        if (fd >= 0 && fd != t.tempFd) {
+        if (fd != -1 && fd != t.tempFd) {
             ::close(fd);
         }
     }

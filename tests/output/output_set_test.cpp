@@ -6,6 +6,8 @@
 
 #include "output/output_set.h"
 
+#include "output/folder_lock.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
@@ -242,6 +244,8 @@ TEST(OutputSet, ACommitWaitsForAnotherRunButNotForAReaderOfTheFolder) {
         commit.join();
         EXPECT_TRUE(committed) << error;
         EXPECT_EQ(got(f / "file"), "new");
+        EXPECT_EQ(flock(other, LOCK_EX | LOCK_NB), 0) << "the lock outlived the commit";
+        flock(other, LOCK_UN);
     }
     close(other);
     NEEDS_ROOT();
@@ -535,6 +539,68 @@ TEST(OutputSet, ARunKilledInTheMiddleOfItsCommitIsPutRightByTheNextRun) {
         EXPECT_EQ(got(f / "a") + got(f / "b") + got(f / "c") + got(f / "e"), "old aold bold ce");
         EXPECT_EQ(listing(f.path), (std::set<std::string>{"a", "b", "c", "e"}));
     }
+}
+
+TEST(OutputSet, LeftoversWithoutAWholeJournalAreRemovedAndOthersKept) {
+    Folder f;
+    put(f / "a", "old a");
+    // A journal cut short: nothing had been changed under it.
+    ASSERT_EQ(mkdir((f / ".patchview-cut").c_str(), 0700), 0);
+    put(f / ".patchview-cut/journal", std::string("R\0000\0a\0", 7));
+    put(f / ".patchview-cut/0", "half");
+    // A live run's private folder (locked) is left alone.
+    ASSERT_EQ(mkdir((f / ".patchview-live").c_str(), 0700), 0);
+    const int live = open((f / ".patchview-live").c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(flock(live, LOCK_EX), 0);
+    const Ending end = inChild([&] { return commitFiles({f / "b"}, "b").empty() ? 0 : 1; });
+    EXPECT_EQ(end.status, 0);
+    EXPECT_EQ(end.line, "probe: cleaned up after an unfinished run in " + f.path + "\n");
+    EXPECT_EQ(listing(f.path), (std::set<std::string>{".patchview-live", "a", "b"}));
+    EXPECT_EQ(got(f / "a"), "old a");
+    close(live);
+}
+
+TEST(OutputSet, WhoMayWriteIntoAFolderByItsMode) {
+    NEEDS_ROOT();
+    // A process of user A with the supplementary group 4300.
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t process = fork();
+    if (process == 0) {
+        const gid_t group = 4300;
+        if (setgroups(1, &group) != 0 || setgid(UserA) != 0 || setuid(UserA) != 0) {
+            _exit(1);
+        }
+        close(ready[1]);
+        pause();
+        _exit(0);
+    }
+    close(ready[1]);
+    char byte = 0;
+    EXPECT_EQ(read(ready[0], &byte, 1), 0);  // its set-up done
+    close(ready[0]);
+    struct Case {
+        uid_t owner;
+        gid_t group;
+        mode_t mode;
+        bool mayWrite;
+    };
+    const Case cases[] = {
+        {UserA, 0, 0755, true},     {UserA, 0, 0555, false},    {UserB, 4300, 0775, true},
+        {UserB, 4300, 0755, false}, {UserB, UserA, 0775, true}, {UserB, 0, 0757, true},
+        {UserB, 0, 0775, false},
+    };
+    for (const Case& c : cases) {
+        struct stat folder = {};
+        folder.st_uid = c.owner;
+        folder.st_gid = c.group;
+        folder.st_mode = S_IFDIR | c.mode;
+        EXPECT_EQ(output::processMayWrite(process, folder), c.mayWrite)
+            << c.owner << " " << c.group << " " << std::oct << c.mode;
+    }
+    EXPECT_TRUE(output::processMayWrite(999999999, {}));  // unknown: waited for
+    kill(process, SIGKILL);
+    waitpid(process, nullptr, 0);
 }
 
 TEST(OutputSet, NamesAreResolvedAsTheKernelResolvesThem) {

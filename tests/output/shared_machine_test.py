@@ -138,12 +138,20 @@ class SharedMachine(unittest.TestCase):
         with open(image, "wb") as f:
             f.truncate(16 << 20)
         os.mkdir(mount)
+        loop = None
         try:
             subprocess.run(["mkfs.exfat", image], check=True, capture_output=True)
-            loop = subprocess.run(["losetup", "-f", "--show", image], check=True,
-                                  capture_output=True, text=True).stdout.strip()
-        except (OSError, subprocess.CalledProcessError) as e:
+            # Another test run may take the free loop device first.
+            for _ in range(5):
+                attach = subprocess.run(["losetup", "-f", "--show", image],
+                                        capture_output=True, text=True)
+                loop = attach.stdout.strip() if attach.returncode == 0 else None
+                if loop:
+                    break
+        except OSError as e:
             self.skipTest("no exFAT image can be made here: %s" % e)
+        if not loop:
+            self.skipTest("no loop device here")
         self.addCleanup(subprocess.run, ["losetup", "-d", loop])
         if subprocess.run(["mount.exfat-fuse", loop, mount], capture_output=True).returncode:
             self.skipTest("exFAT cannot be mounted here")
