@@ -14,7 +14,7 @@
 #include "display/cubic_display.h"
 #include "display/ferguson_display.h"
 #include "gl_stand_in.h"
-#include "measure/measure.h"
+#include "distance/measure.h"
 #include "measure/report.h"
 #include "surface/facing.h"
 #include "surface/ferguson.h"

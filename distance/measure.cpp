@@ -1,8 +1,7 @@
-#include "measure/measure.h"
+#include "distance/measure.h"
 
 #include <cmath>
 
-#include "app/console.h"
 #include "surface/edge_curve.h"
 #include "surface/surface_grid.h"
 
@@ -202,16 +201,4 @@ Block measureCubic(const CentreCurve& curve, const PointSink& sink) {
         }
     }
     return tally.finish();
-}
-
-std::vector<Block> measureAll(const CentreCurve& curve, const PointSink& sink) {
-    std::vector<Block> blocks;
-    applyMenuChoice('1');
-    sampleSurface();
-    blocks.push_back(measureFerguson(curve, Derivatives::PerRadian, sink));
-    blocks.push_back(measureFerguson(curve, Derivatives::PerStep, sink));
-    applyMenuChoice('2');
-    sampleSurface();
-    blocks.push_back(measureCubic(curve, sink));
-    return blocks;
 }

@@ -2,9 +2,8 @@
 // How far the geometry that the displays draw lies from the exact tube.
 
 #include <functional>
-#include <vector>
 
-#include "measure/centre_curve.h"
+#include "distance/centre_curve.h"
 #include "surface/ferguson.h"
 #include "surface/tessellation.h"
 
@@ -75,7 +74,3 @@ Block measureFerguson(const CentreCurve& curve, Derivatives derivatives,
 // curve once (the last station of a row is the first of the next) and the
 // centre of every quad.
 Block measureCubic(const CentreCurve& curve, const PointSink& sink = {});
-
-// Samples the grid as the menu's key 1 does and measures the patches as
-// drawn and scaled, then as any other key does and measures the strips.
-std::vector<Block> measureAll(const CentreCurve& curve, const PointSink& sink = {});

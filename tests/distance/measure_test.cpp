@@ -11,7 +11,7 @@
 #include "display/cubic_display.h"
 #include "display/ferguson_display.h"
 #include "gl_stand_in.h"
-#include "measure/measure.h"
+#include "distance/measure.h"
 #include "surface_fixture.h"
 
 namespace {
