@@ -17,6 +17,11 @@ const char* representationName(Representation r) {
     return "";
 }
 
+Representation fergusonRepresentation(Derivatives derivatives) {
+    return derivatives == Derivatives::PerRadian ? Representation::Ferguson
+                                                 : Representation::FergusonPerStep;
+}
+
 namespace {
 
 constexpr double TwoPi = 2.0 * 3.14159265358979323846;
@@ -126,10 +131,7 @@ PatchSteps backwardSteps(const CentreCurve& curve, const PatchCorners& corners) 
 }
 
 Block measureFerguson(const CentreCurve& curve, Derivatives derivatives, const PointSink& sink) {
-    Tally tally(curve,
-                derivatives == Derivatives::PerRadian ? Representation::Ferguson
-                                                      : Representation::FergusonPerStep,
-                sink);
+    Tally tally(curve, fergusonRepresentation(derivatives), sink);
     PatchCorners corners;
     CornerClosest at;
     for (int i = 0; i < lastRow; ++i) {
