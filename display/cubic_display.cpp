@@ -100,10 +100,10 @@ void drawShadedStrips(double ex, double ey, double ez) {
     }
 }
 
-// The distance colouring: each quad of a strip one polygon in one colour,
-// its outline as the strip's (left and right at one station, right and left
-// at the next), its brightness from the cosine at the quad's far station,
-// whose colour GL's flat shading of the strip would give the whole quad.
+// The distance colouring: each strip one run of quadrilaterals, each quad in
+// one colour, its outline as the strip's (left and right at one station,
+// right and left at the next), its brightness from the cosine at the quad's
+// far station, whose colour GL's flat shading of the strip would give it.
 void drawDistanceQuads(double ex, double ey, double ez) {
     constexpr int Quads = StationCount - 1;
     const float* colour = cellColours(Representation::Cubic);
@@ -113,19 +113,19 @@ void drawDistanceQuads(double ex, double ey, double ez) {
             const GLfloat(*left)[3] = edgeVertex[i][j];
             const GLfloat(*right)[3] = edgeVertex[i][j + 1];
             const float* c = colour + 3 * Quads * (i * lastCol + j);
+            glBegin(GL_QUADS);
             for (int s = 0; s < Quads; ++s, c += 3) {
                 const double* n = normal[s + 1];
                 const double b = distanceBrightness(ex * n[0] + ey * n[1] + ez * n[2]);
                 glColor3f(static_cast<GLfloat>(static_cast<double>(c[0]) * b),
                           static_cast<GLfloat>(static_cast<double>(c[1]) * b),
                           static_cast<GLfloat>(static_cast<double>(c[2]) * b));
-                glBegin(GL_POLYGON);
                 glVertex3f(left[s][0], left[s][1], left[s][2]);
                 glVertex3f(right[s][0], right[s][1], right[s][2]);
                 glVertex3f(right[s + 1][0], right[s + 1][1], right[s + 1][2]);
                 glVertex3f(left[s + 1][0], left[s + 1][1], left[s + 1][2]);
-                glEnd();
             }
+            glEnd();
         }
     }
 }
