@@ -40,8 +40,8 @@ Representation drawnRepresentation();
 // current grid, in the grid's units: the largest |distance| from the exact
 // tube that the measuring program reports for it. Distances -D and +D get
 // the ends of the map. The first call after a sampling measures the
-// representation (about half a second for the patches); hosts call it right
-// after sampling, so that no frame waits for it.
+// representation, which takes a while (docs/performance.md): hosts call it
+// right after sampling, so that no frame waits for it.
 double distanceScale();
 
 // distanceScale() in percent of the tube's radius, as the hosts show it.
