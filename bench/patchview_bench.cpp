@@ -3,6 +3,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <time.h>
+
 #include <chrono>
 #include <thread>
 
@@ -12,9 +14,11 @@
 #include "app/view.h"
 #include "bench/reference_display.h"
 #include "display/cubic_display.h"
+#include "display/distance_colours.h"
 #include "display/ferguson_display.h"
+#include "display/frame_style.h"
+#include "distance/measure.h"
 #include "gl_stand_in.h"
-#include "measure/measure.h"
 #include "measure/report.h"
 #include "surface/facing.h"
 #include "surface/ferguson.h"
@@ -105,6 +109,72 @@ BENCHMARK(BM_FergusonFrame)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FergusonFrameReference)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CubicFrame)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CubicFrameReference)->Unit(benchmark::kMillisecond);
+
+// A frame in the distance colouring against the shaded frame of the same
+// patches from the same eye, drawn in turn so that both meet the same load:
+// the counters give each one's mean CPU time and their ratio. Arguments: the
+// key, and 1 for the patches with scaled derivatives.
+double threadSeconds() {
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+void BM_DistanceFrameAgainstShaded(benchmark::State& state) {
+    const int key = static_cast<int>(state.range(0));
+    const Derivatives derivatives = state.range(1) ? Derivatives::PerStep : Derivatives::PerRadian;
+    startUp(key);
+    const DisplayCallback display = displayForMode();
+    const FrameStyle shaded{Colouring::Shading, derivatives};
+    const FrameStyle coloured{Colouring::Distance, derivatives};
+    for (const FrameStyle& style : {shaded, coloured}) {
+        setFrameStyle(style);
+        display();  // what is kept per sampling is prepared before timing
+    }
+    double seconds[2] = {0.0, 0.0};
+    for (auto _ : state) {
+        for (int n = 0; n < 2; ++n) {
+            setFrameStyle(n == 0 ? shaded : coloured);
+            const double start = threadSeconds();
+            display();
+            seconds[n] += threadSeconds() - start;
+        }
+    }
+    setFrameStyle(FrameStyle());
+    const double frames = static_cast<double>(state.iterations());
+    state.counters["shaded_ms"] = seconds[0] / frames * 1e3;
+    state.counters["distance_ms"] = seconds[1] / frames * 1e3;
+    state.counters["ratio"] = seconds[1] / seconds[0];
+    state.SetLabel(key == FergusonKey ? (state.range(1) ? "Ferguson, scaled" : "Ferguson")
+                                      : "cubic");
+}
+BENCHMARK(BM_DistanceFrameAgainstShaded)
+    ->Args({FergusonKey, 0})
+    ->Args({FergusonKey, 1})
+    ->Args({CubicKey, 0})
+    ->Unit(benchmark::kMillisecond);
+
+// What the distance colouring costs once per sampling: measuring every
+// point of the representation (as the measuring program does) and the map's
+// colour of every cell. Arguments as above.
+void BM_DistanceStartUp(benchmark::State& state) {
+    const int key = static_cast<int>(state.range(0));
+    startUp(key);
+    setFrameStyle(
+        {Colouring::Distance, state.range(1) ? Derivatives::PerStep : Derivatives::PerRadian});
+    for (auto _ : state) {
+        markGridChanged();
+        benchmark::DoNotOptimize(distanceScale());
+        benchmark::DoNotOptimize(cellColours(drawnRepresentation()));
+    }
+    setFrameStyle(FrameStyle());
+    state.SetLabel(key == FergusonKey ? (state.range(1) ? "Ferguson, scaled" : "Ferguson")
+                                      : "cubic");
+}
+BENCHMARK(BM_DistanceStartUp)
+    ->Args({FergusonKey, 0})
+    ->Args({FergusonKey, 1})
+    ->Args({CubicKey, 0})
+    ->Unit(benchmark::kMillisecond);
 
 void BM_FergusonIdleStep(benchmark::State& state) {
     startUp(FergusonKey);

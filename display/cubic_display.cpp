@@ -6,7 +6,9 @@
 #include <type_traits>
 
 #include "app/globals.h"
+#include "display/distance_colours.h"
 #include "display/frame.h"
+#include "display/frame_style.h"
 #include "geometry/vector3.h"
 #include "surface/surface_grid.h"
 
@@ -73,18 +75,11 @@ void buildStrips() {
 
 }  // namespace
 
-void displayCubic() {
-    const Vector3 eye(eyePos.x, eyePos.y, eyePos.z);
-    beginFrame();
+namespace {
 
-    if (!stripsFilled || stripsGeneration != gridGeneration()) {
-        buildStrips();
-    }
-    // The cosine is unit(eye).dot(normal), summed in the order of Vector3::dot.
-    const Vector3 towardsEye = unit(eye);
-    const double ex = towardsEye.getX();
-    const double ey = towardsEye.getY();
-    const double ez = towardsEye.getZ();
+// The shading: each station's cosine with the eye direction, tinted by
+// animPhase, on one quad strip per cell.
+void drawShadedStrips(double ex, double ey, double ez) {
     const double greenScale = 0.9 - animPhase;
     const double blueScale = animPhase;
     for (int i = 0; i < lastRow; ++i) {
@@ -102,6 +97,54 @@ void displayCubic() {
             }
             glEnd();
         }
+    }
+}
+
+// The distance colouring: each strip one run of quadrilaterals, each quad in
+// one colour, its outline as the strip's (left and right at one station,
+// right and left at the next), its brightness from the cosine at the quad's
+// far station, whose colour GL's flat shading of the strip would give it.
+void drawDistanceQuads(double ex, double ey, double ez) {
+    constexpr int Quads = StationCount - 1;
+    const float* colour = cellColours(Representation::Cubic);
+    for (int i = 0; i < lastRow; ++i) {
+        for (int j = 0; j < lastCol; ++j) {
+            const double(*normal)[3] = stripNormal[i * lastCol + j];
+            const GLfloat(*left)[3] = edgeVertex[i][j];
+            const GLfloat(*right)[3] = edgeVertex[i][j + 1];
+            const float* c = colour + 3 * Quads * (i * lastCol + j);
+            glBegin(GL_QUADS);
+            for (int s = 0; s < Quads; ++s, c += 3) {
+                const double* n = normal[s + 1];
+                const double b = distanceBrightness(ex * n[0] + ey * n[1] + ez * n[2]);
+                glColor3f(static_cast<GLfloat>(static_cast<double>(c[0]) * b),
+                          static_cast<GLfloat>(static_cast<double>(c[1]) * b),
+                          static_cast<GLfloat>(static_cast<double>(c[2]) * b));
+                glVertex3f(left[s][0], left[s][1], left[s][2]);
+                glVertex3f(right[s][0], right[s][1], right[s][2]);
+                glVertex3f(right[s + 1][0], right[s + 1][1], right[s + 1][2]);
+                glVertex3f(left[s + 1][0], left[s + 1][1], left[s + 1][2]);
+            }
+            glEnd();
+        }
+    }
+}
+
+}  // namespace
+
+void displayCubic() {
+    const Vector3 eye(eyePos.x, eyePos.y, eyePos.z);
+    beginFrame();
+
+    if (!stripsFilled || stripsGeneration != gridGeneration()) {
+        buildStrips();
+    }
+    // The cosine is unit(eye).dot(normal), summed in the order of Vector3::dot.
+    const Vector3 towardsEye = unit(eye);
+    if (frameStyle().colouring == Colouring::Distance) {
+        drawDistanceQuads(towardsEye.getX(), towardsEye.getY(), towardsEye.getZ());
+    } else {
+        drawShadedStrips(towardsEye.getX(), towardsEye.getY(), towardsEye.getZ());
     }
     glutSwapBuffers();
 }

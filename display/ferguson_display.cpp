@@ -7,7 +7,9 @@
 #include <type_traits>
 
 #include "app/globals.h"
+#include "display/distance_colours.h"
 #include "display/frame.h"
+#include "display/frame_style.h"
 #include "surface/ferguson.h"
 #include "surface/surface_grid.h"
 
@@ -56,6 +58,8 @@ void drawPatch(double u0, double u1, double w0, double w1, const Matrix4& Cx, co
 // facing patch is evaluated, at the cell centres, with its power-basis rows
 // shared along each row of cells. Every value goes through the same
 // operations as in drawPatch, so the calls are identical to the last bit.
+// The distance colouring draws the same cells with other colours, and the
+// scaled derivatives other patches through the same steps.
 namespace {
 
 // Enough for the Ferguson grid (900 patches); a larger grid evaluates the
@@ -67,25 +71,48 @@ static_assert(std::is_same_v<GLfloat, float>, "the corners are kept as the float
 PatchCorners cornerCache[MaxCachedPatches];
 bool cacheFilled = false;
 unsigned cachedGeneration = 0;
+Derivatives cachedDerivatives = Derivatives::PerRadian;
 
 int cachedPatchCount() {
     const int patches = lastRow * lastCol;
     return patches < MaxCachedPatches ? patches : MaxCachedPatches;
 }
 
-void refreshCornerCache() {
-    if (cacheFilled && cachedGeneration == gridGeneration()) {
+void refreshCornerCache(Derivatives derivatives) {
+    if (cacheFilled && cachedGeneration == gridGeneration() && cachedDerivatives == derivatives) {
         return;
     }
     const int cached = cachedPatchCount();
     for (int n = 0; n < cached; ++n) {
-        evaluateCellCorners(n / lastCol, n % lastCol, Derivatives::PerRadian, cornerCache[n]);
+        evaluateCellCorners(n / lastCol, n % lastCol, derivatives, cornerCache[n]);
     }
     cacheFilled = true;
     cachedGeneration = gridGeneration();
+    cachedDerivatives = derivatives;
 }
 
-void drawTessellatedPatch(const PatchCorners& corners, const Matrix4& cf) {
+// The shading: blue from the centre facing s.
+struct Shade {
+    void operator()(int, double s) const {
+        glColor3f(0.0f, 0.0f, static_cast<GLfloat>(0.8 * s + 0.2));
+    }
+};
+
+// The distance colouring: cell n's colour of the map (three floats from
+// colour), times the brightness of s.
+struct DistanceTint {
+    const float* colour;
+    void operator()(int n, double s) const {
+        const double b = distanceBrightness(s);
+        const float* c = colour + 3 * n;
+        glColor3f(static_cast<GLfloat>(static_cast<double>(c[0]) * b),
+                  static_cast<GLfloat>(static_cast<double>(c[1]) * b),
+                  static_cast<GLfloat>(static_cast<double>(c[2]) * b));
+    }
+};
+
+template <class Colour>
+void drawTessellatedPatch(const PatchCorners& corners, const Matrix4& cf, const Colour& colour) {
     // Rows of the facing patch at each centre u, as evalPatch forms them.
     double row[CellsPerSide][4];
     for (int ku = 0; ku < CellsPerSide; ++ku) {
@@ -106,7 +133,7 @@ void drawTessellatedPatch(const PatchCorners& corners, const Matrix4& cf) {
         if (!(s >= FacingThreshold)) {
             continue;
         }
-        glColor3f(0.0f, 0.0f, static_cast<GLfloat>(0.8 * s + 0.2));
+        colour(n, s);
         glBegin(GL_POLYGON);
         const GLfloat* v = corners.vertex[ku][kw];
         glVertex3f(v[0], v[1], v[2]);
@@ -120,12 +147,9 @@ void drawTessellatedPatch(const PatchCorners& corners, const Matrix4& cf) {
     }
 }
 
-}  // namespace
-
-void displayFerguson() {
-    beginFrame();
-
-    refreshCornerCache();
+template <class Colour>
+void drawPatches(Derivatives derivatives, const Colour& colourOf) {
+    refreshCornerCache(derivatives);
     const int cached = cachedPatchCount();
     PatchCorners uncached;
     for (int i = 0; i < lastRow; ++i) {
@@ -135,11 +159,26 @@ void displayFerguson() {
             if (n < cached) {
                 corners = &cornerCache[n];
             } else {
-                evaluateCellCorners(i, j, Derivatives::PerRadian, uncached);
+                evaluateCellCorners(i, j, derivatives, uncached);
             }
-            const Matrix4 cf = coefficientMatrix(geometryMatrix(i, j, &SurfaceSample::facing));
-            drawTessellatedPatch(*corners, cf);
+            const Matrix4 cf =
+                coefficientMatrix(geometryMatrix(i, j, &SurfaceSample::facing, derivatives));
+            drawTessellatedPatch(*corners, cf, colourOf(n));
         }
+    }
+}
+
+}  // namespace
+
+void displayFerguson() {
+    beginFrame();
+    const FrameStyle& style = frameStyle();
+    if (style.colouring == Colouring::Distance) {
+        const float* colour = cellColours(fergusonRepresentation(style.derivatives));
+        drawPatches(style.derivatives,
+                    [colour](int n) { return DistanceTint{colour + 3 * n * CellsPerPatch}; });
+    } else {
+        drawPatches(style.derivatives, [](int) { return Shade{}; });
     }
     glutSwapBuffers();
 }

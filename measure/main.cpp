@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "measure/measure.h"
+#include "distance/measure.h"
 #include "measure/report.h"
 #include "output/output_set.h"
 

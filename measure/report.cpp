@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdarg>
 
+#include "app/console.h"
 #include "surface/surface_grid.h"
 
 namespace {
@@ -108,6 +109,18 @@ std::string jsonSteps(const Steps& s) {
 }
 
 }  // namespace
+
+std::vector<Block> measureAll(const CentreCurve& curve, const PointSink& sink) {
+    std::vector<Block> blocks;
+    applyMenuChoice('1');
+    sampleSurface();
+    blocks.push_back(measureFerguson(curve, Derivatives::PerRadian, sink));
+    blocks.push_back(measureFerguson(curve, Derivatives::PerStep, sink));
+    applyMenuChoice('2');
+    sampleSurface();
+    blocks.push_back(measureCubic(curve, sink));
+    return blocks;
+}
 
 std::string textReport(const std::vector<Block>& blocks) {
     std::string out;

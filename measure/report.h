@@ -1,11 +1,16 @@
 #pragma once
-// The measurements as text for people, JSON for scripts and CSV for plots.
+// What the measuring program measures, and its measurements as text for
+// people, JSON for scripts and CSV for plots.
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "measure/measure.h"
+#include "distance/measure.h"
+
+// Samples the grid as the menu's key 1 does and measures the patches as
+// drawn and scaled, then as any other key does and measures the strips.
+std::vector<Block> measureAll(const CentreCurve& curve, const PointSink& sink = {});
 
 // One block per representation, with the definitions it uses.
 std::string textReport(const std::vector<Block>& blocks);

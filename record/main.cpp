@@ -9,6 +9,7 @@
 #include "app/console.h"
 #include "app/globals.h"
 #include "app/view.h"
+#include "display/frame_style.h"
 #include "output/output_set.h"
 #include "record/encoder_thread.h"
 #include "record/frame_loop.h"
@@ -156,8 +157,16 @@ int main(int argc, char** argv) {
 
     showText(MenuText);
     applyMenuChoice(readMenuKey());
+    if (!styleFitsMode(options.style)) {
+        return failWith("--derivatives scaled is for the Ferguson patches (key 1) only", 2);
+    }
     showText(ComputingText);
     sampleSurface();
+    setFrameStyle(options.style);
+    if (options.style.colouring == Colouring::Distance) {
+        std::printf("colour scale: %.3g %% of the radius (blue inside, red outside)\n",
+                    distanceScalePercent());
+    }
     handleReshape(options.width, options.height);
     enableDepthTest();
 
@@ -165,7 +174,8 @@ int main(int argc, char** argv) {
                 options.frames == 1 ? "" : "s", options.width, options.height,
                 OffscreenContext::renderer().c_str());
     std::fflush(stdout);
-    const std::string base = patchMode == 0 ? "patchview-ferguson" : "patchview-cubic";
+    const std::string base =
+        (patchMode == 0 ? "patchview-ferguson" : "patchview-cubic") + styleSuffix(options.style);
     if (!record(options, base, context, files, error)) {
         return failWith(error);
     }

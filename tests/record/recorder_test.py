@@ -61,6 +61,8 @@ class Recorder(unittest.TestCase):
                 (["--size", "15x600"], 2, "--size"), (["--size", "600x4097"], 2, "--size"),
                 (["--size", "600"], 2, "--size"), (["--out"], 2, "--out needs"),
                 (["--colours"], 2, "unknown option"), (["--png-frames=yes"], 2, "no value"),
+                (["--colour", "red"], 2, "--colour takes"), (["--colour"], 2, "--colour needs"),
+                (["--derivatives=both"], 2, "--derivatives takes"),
                 (["--out", afile], 1, "cannot"), (["--out", afile + "/sub"], 1, "cannot")):
             code, text, err = self.record(b"1", *args)
             self.assertEqual((code, text, err.count("\n")), (status, b"", 1), args)
@@ -71,6 +73,58 @@ class Recorder(unittest.TestCase):
                                       env=dict(ENV, __EGL_VENDOR_LIBRARY_FILENAMES="/none.json"))
         self.assertEqual((code, text, os.listdir(out)), (1, b"", ["a-file"]))
         self.assertRegex(err, "^patchview-record: no usable EGL: .*libegl-mesa0.*\n$")
+
+    def test_distance_colouring_and_scaled_derivatives(self):
+        out = self.folder()
+
+        def pixels(name, condition):
+            """The share of the last frame's pixels where condition holds."""
+            return float(subprocess.run(
+                ["convert", os.path.join(out, name + ".png"), "-fx", condition, "-format",
+                 "%[fx:mean]", "info:"], capture_output=True, check=True, text=True).stdout)
+
+        for key, args, name, scale in (
+                (b"1", [], "patchview-ferguson", None),
+                (b"1", ["--colour", "distance"], "patchview-ferguson-distance", "20.6"),
+                (b"1", ["--derivatives=scaled", "--colour=shading"], "patchview-ferguson-scaled",
+                 None),
+                (b"1", ["--colour=distance", "--derivatives", "scaled"],
+                 "patchview-ferguson-scaled-distance", "8.83"),
+                (b"2", ["--derivatives", "as-drawn"], "patchview-cubic", None),
+                (b"2", ["--colour", "distance"], "patchview-cubic-distance", "0.656")):
+            status, text, err = self.record(key, "--frames", "2", "--size", "96x96",
+                                            "--out", out, *args)
+            self.assertEqual((status, err), (0, ""), args)
+            # The scale between the computing line and the drawing line.
+            line = text.split(b"\n")[6].decode()
+            if scale:
+                self.assertEqual(line, "colour scale: %s %% of the radius (blue inside, red "
+                                 "outside)" % scale, args)
+            else:
+                self.assertTrue(line.startswith("drawing "), line)
+            self.assertTrue(os.path.isfile(os.path.join(out, name + ".gif")), name)
+            drawn = pixels(name, "r+g+b>0")
+            self.assertGreater(drawn, 0.15, name)
+            if scale:
+                # The cells of the shaded frame, each in a colour of the map,
+                # none without red: inside blue, outside red, both for the patches.
+                self.assertEqual(drawn, pixels(name.replace("-distance", ""), "r+g+b>0"), name)
+                self.assertEqual(drawn, pixels(name, "r>0"), name)
+                self.assertGreater(pixels(name, "b>r"), 0.01, name)
+                self.assertEqual(pixels(name, "r>b") > 0.01, key == b"1", name)
+        self.assertGreater(subprocess.run(
+            ["compare", "-metric", "AE", os.path.join(out, "patchview-ferguson.png"),
+             os.path.join(out, "patchview-ferguson-scaled.png"), "null:"],
+            capture_output=True, text=True).stderr.split()[0], "0")
+
+        # The strips have no scaled derivatives: refused after the question,
+        # with one line and nothing written, not even the folder made.
+        made = os.path.join(out, "new")
+        status, text, err = self.record(b"2", "--derivatives", "scaled", "--out", made)
+        self.assertEqual((status, text, err), (2, DIALOGUE.split(b"\n\n Computing")[0] + b"\n",
+                         "patchview-record: --derivatives scaled is for the Ferguson patches "
+                         "(key 1) only\n"))
+        self.assertFalse(os.path.exists(made))
 
     def under_way(self, folder, count, process):
         """Waits until count new files for folder are being written or written."""

@@ -32,8 +32,11 @@ auto note(GlOp op, const char* name) {
         gl.stream.add(op, args);
         ++gl.counts[static_cast<int>(op)];
         if constexpr (sizeof...(values) == 3) {
-            if (op == GlOp::Vertex3f && gl.vertices != nullptr) {
-                gl.vertices->push_back({static_cast<float>(values)...});
+            auto* kept = op == GlOp::Vertex3f  ? gl.vertices
+                         : op == GlOp::Color3f ? gl.colours
+                                               : nullptr;
+            if (kept != nullptr) {
+                kept->push_back({static_cast<float>(values)...});
             }
         }
         if (gl.primitives != nullptr) {

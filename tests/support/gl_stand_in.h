@@ -23,8 +23,10 @@ struct GlStandIn {
     void (*idle)() = nullptr;
     void (*reshape)(int, int) = nullptr;
     void (*keyboard)(unsigned char, int, int) = nullptr;
-    // When set, the arguments of every glVertex3f are appended here.
+    // When set, the arguments of every glVertex3f, and of every glColor3f,
+    // are appended here.
     std::vector<std::array<float, 3>>* vertices = nullptr;
+    std::vector<std::array<float, 3>>* colours = nullptr;
     // When set, every primitive is folded here as it ends.
     PrimitiveDigest* primitives = nullptr;
     // Off: calls are only counted (stream.calls), for the benchmarks.

@@ -2,13 +2,14 @@
 // How far the geometry that the displays draw lies from the exact tube.
 
 #include <functional>
-#include <vector>
 
-#include "measure/centre_curve.h"
+#include "distance/centre_curve.h"
 #include "surface/ferguson.h"
 #include "surface/tessellation.h"
 
 enum class Representation { Ferguson, FergusonPerStep, Cubic };
+// The patches that take their derivatives so: Ferguson or FergusonPerStep.
+Representation fergusonRepresentation(Derivatives derivatives);
 // The short name used in the files: ferguson, ferguson-scaled, cubic.
 const char* representationName(Representation r);
 
@@ -67,15 +68,15 @@ using PointSink = std::function<void(const MeasuredPoint&)>;
 
 // Measures every patch of the current grid as the Ferguson display builds it
 // (PerRadian) or with derivatives scaled to the grid steps (PerStep): the
-// 17 x 17 corners and the 256 cell centres of each.
+// 17 x 17 corners and the 256 cell centres of each. Patch by patch in row
+// order, the corners first, then the centres with u (ku) in the outer loop:
+// the n-th centre is cell (ku, kw) = (n / 16 % 16, n % 16) of patch n / 256.
 Block measureFerguson(const CentreCurve& curve, Derivatives derivatives,
                       const PointSink& sink = {});
 
 // Measures the cubic strips of the current grid: each station of every edge
 // curve once (the last station of a row is the first of the next) and the
-// centre of every quad.
+// centre of every quad. Row by row, the stations first, then the quads strip
+// by strip, each strip's by station: the n-th centre is quad n % 5 of strip
+// n / 5 (with six stations).
 Block measureCubic(const CentreCurve& curve, const PointSink& sink = {});
-
-// Samples the grid as the menu's key 1 does and measures the patches as
-// drawn and scaled, then as any other key does and measures the strips.
-std::vector<Block> measureAll(const CentreCurve& curve, const PointSink& sink = {});

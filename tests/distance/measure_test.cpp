@@ -10,8 +10,8 @@
 
 #include "display/cubic_display.h"
 #include "display/ferguson_display.h"
+#include "distance/measure.h"
 #include "gl_stand_in.h"
-#include "measure/measure.h"
 #include "surface_fixture.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "measure/centre_curve.h"
+#include "distance/centre_curve.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,7 @@
-#include "measure/measure.h"
+#include "distance/measure.h"
 
 #include <cmath>
 
-#include "app/console.h"
 #include "surface/edge_curve.h"
 #include "surface/surface_grid.h"
 
@@ -16,6 +15,11 @@ const char* representationName(Representation r) {
             return "cubic";
     }
     return "";
+}
+
+Representation fergusonRepresentation(Derivatives derivatives) {
+    return derivatives == Derivatives::PerRadian ? Representation::Ferguson
+                                                 : Representation::FergusonPerStep;
 }
 
 namespace {
@@ -127,10 +131,7 @@ PatchSteps backwardSteps(const CentreCurve& curve, const PatchCorners& corners) 
 }
 
 Block measureFerguson(const CentreCurve& curve, Derivatives derivatives, const PointSink& sink) {
-    Tally tally(curve,
-                derivatives == Derivatives::PerRadian ? Representation::Ferguson
-                                                      : Representation::FergusonPerStep,
-                sink);
+    Tally tally(curve, fergusonRepresentation(derivatives), sink);
     PatchCorners corners;
     CornerClosest at;
     for (int i = 0; i < lastRow; ++i) {
@@ -202,16 +203,4 @@ Block measureCubic(const CentreCurve& curve, const PointSink& sink) {
         }
     }
     return tally.finish();
-}
-
-std::vector<Block> measureAll(const CentreCurve& curve, const PointSink& sink) {
-    std::vector<Block> blocks;
-    applyMenuChoice('1');
-    sampleSurface();
-    blocks.push_back(measureFerguson(curve, Derivatives::PerRadian, sink));
-    blocks.push_back(measureFerguson(curve, Derivatives::PerStep, sink));
-    applyMenuChoice('2');
-    sampleSurface();
-    blocks.push_back(measureCubic(curve, sink));
-    return blocks;
 }
