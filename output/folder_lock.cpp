@@ -70,10 +70,8 @@ bool processMayWrite(long pid, const struct stat& folder) {
             }
         }
     }
-    if (uid < 0 || gid < 0) {
-        return true;  // unknown (gone, or hidden from us): assume it may
-    }
-    if (uid == 0) {
+    // Unknown (gone, or hidden from us): assume it may; so may root.
+    if (uid == -1 || gid == -1 || uid == 0) {
         return true;
     }
     if (uid == static_cast<long>(folder.st_uid)) {

@@ -22,6 +22,9 @@ using output::Target;
 
 namespace {
 
+// A new file's mode before the umask; a replaced file takes the old one's.
+constexpr mode_t NewFileMode = 0666;
+
 std::string folderOf(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
     if (slash == std::string::npos) {
@@ -360,7 +363,7 @@ std::FILE* OutputSet::open(std::size_t n, std::string& error) {
         Held held;
         Folder& f = s.folders[t.folder];
         if (s.nameless && f.tmpfiles != 0) {
-            fd = openat(f.fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+            fd = openat(f.fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, NewFileMode);
             f.tmpfiles = fd != -1 ? 1 : noNameless(errno) ? 0 : f.tmpfiles;
             if (fd != -1) {
                 t.tempFd = fd;
@@ -373,7 +376,7 @@ std::FILE* OutputSet::open(std::size_t n, std::string& error) {
             }
             t.temporary = std::to_string(n);
             fd = openat(f.privateFd, t.temporary.c_str(),
-                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, NewFileMode);
             if (fd == -1) {
                 t.temporary.clear();
             }

@@ -599,6 +599,9 @@ TEST(OutputSet, WhoMayWriteIntoAFolderByItsMode) {
             << c.owner << " " << c.group << " " << std::oct << c.mode;
     }
     EXPECT_TRUE(output::processMayWrite(999999999, {}));  // unknown: waited for
+    struct stat closed = {};
+    closed.st_mode = S_IFDIR | 0500;
+    EXPECT_TRUE(output::processMayWrite(getpid(), closed));  // root may
     kill(process, SIGKILL);
     waitpid(process, nullptr, 0);
 }
