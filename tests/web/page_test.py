@@ -9,6 +9,7 @@ screenshots.
 usage: page_test.py PATCHVIEW_HTML PATCHVIEW_RECORD [ENGINE ...]
        (engines: chromium firefox webkit; default all three)"""
 
+import base64
 import operator
 import os
 import shutil
@@ -17,7 +18,6 @@ import sys
 import tempfile
 import time
 import unittest
-import base64
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from browser import ENGINES, Browser  # noqa: E402
