@@ -304,7 +304,7 @@ class Dialogue(Scenario):
 
 
 class Phone(Scenario):
-    options = dict(width=390, height=844, pixel_ratio=3, touch=True)
+    options = dict(width=320, height=640, pixel_ratio=3, touch=True)  # the narrowest phone
 
     def test_fits_a_phone_and_pauses_by_touch(self):
         self.open()
