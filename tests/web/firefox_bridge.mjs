@@ -23,7 +23,17 @@ const requests = {
       browser: 'firefox', executablePath: binary, headless: false, userDataDir: profile,
       extraPrefsFirefox: prefs, protocolTimeout: 60000, defaultViewport: null});
     page = (await browser.pages())[0] || await browser.newPage();
-    await page.setViewport({width, height, deviceScaleFactor: pixelRatio, hasTouch: touch});
+    try {
+      await page.setViewport({width, height, deviceScaleFactor: pixelRatio, hasTouch: touch});
+    } catch (error) {
+      // An older Firefox ESR (bookworm's 140) lacks the screen orientation
+      // override that setViewport sends too: the viewport and ratio alone.
+      if (!String(error).includes('unknown command')) {
+        throw error;
+      }
+      await page.mainFrame().browsingContext.setViewport(
+          {viewport: {width, height}, devicePixelRatio: pixelRatio});
+    }
     await page.bringToFront();
     page.on('pageerror', (error) => errors.push(String(error)));
     page.on('console', (m) => {
