@@ -22,13 +22,14 @@ TEST_PACKAGES=(python3 imagemagick man-db)
 WINDOW_PACKAGES=(xvfb xdotool imagemagick libgl1-mesa-dri python3)
 BENCH_PACKAGES=(libbenchmark-dev)
 # The web page: Emscripten (with Debian's acorn for its optimiser) builds it;
-# the tests run it in three engines: headless Chromium through WebDriver,
-# Firefox ESR through WebDriver BiDi (npm's puppeteer-core, ensure_web_test_modules)
-# and WebKitGTK's MiniBrowser through WebDriver, these two in a private X
-# server, where xdotool gives Firefox's window the focus.
+# headless Chromium, driven through WebDriver, runs it in the tests and in
+# scripts/web-speed. The tests also run it in Firefox ESR, through WebDriver
+# BiDi (npm's puppeteer-core, ensure_web_test_modules), and in WebKitGTK's
+# MiniBrowser through WebDriver, these two in a private X server, where
+# xdotool gives Firefox's window the focus.
 WEB_BUILD_PACKAGES=(emscripten node-acorn cmake make)
-WEB_TEST_PACKAGES=(chromium chromium-driver python3-selenium imagemagick
-    firefox-esr webkit2gtk-driver xvfb xdotool)
+WEB_TEST_PACKAGES=(chromium chromium-driver python3-selenium imagemagick)
+WEB_ENGINE_PACKAGES=(firefox-esr webkit2gtk-driver xvfb xdotool)
 # Debian's Python, the one that python3-selenium is installed for.
 DEBIAN_PYTHON=/usr/bin/python3
 # What scripts/package builds the Debian package with: CPack finds the
