@@ -60,6 +60,7 @@ EyePosition startEye;
 float startPhase;
 double startOrbitStep;
 
+LinkParameters linkParameters;
 StillLink link;
 std::string linkError;
 
@@ -75,9 +76,13 @@ EMSCRIPTEN_KEEPALIVE const char* pv_computing_text() {
     return ComputingText;
 }
 
+// The address's parameters, as the browser decoded them, one at a time.
+EMSCRIPTEN_KEEPALIVE void pv_link_add(const char* name, const char* value) {
+    linkParameters.emplace_back(name, value);
+}
 // 0: the interactive page, 1: a still frame, 2: a bad link (pv_link_error).
-EMSCRIPTEN_KEEPALIVE int pv_parse_link(const char* query) {
-    return static_cast<int>(parseStillLink(query, link, linkError));
+EMSCRIPTEN_KEEPALIVE int pv_link_read() {
+    return static_cast<int>(readStillLink(linkParameters, link, linkError));
 }
 EMSCRIPTEN_KEEPALIVE const char* pv_link_error() {
     return linkError.c_str();

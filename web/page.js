@@ -1,24 +1,31 @@
-// The page around the viewer: the console dialogue, the canvas, the frame
-// loop and the WebGL that draws what the C++ host gathered. Runs before the
-// compiled code; main() calls Module.pvPageStart once the code is ready.
+// The page around the viewer: the console dialogue, the canvas and its
+// controls, the frame loop and the WebGL that draws what the C++ host
+// gathered. Runs before the compiled code; main() calls Module.pvPageStart
+// once the code is ready.
 'use strict';
 
 Module.pvPageStart = function () {
   const consoleText = document.getElementById('console');
   const message = document.getElementById('message');
   const canvas = document.getElementById('view');
+  const controls = document.getElementById('controls');
+  const backButton = document.getElementById('back');
+  const pauseButton = document.getElementById('pause');
   const text = (pointer) => UTF8ToString(pointer);
   const StartTitle = document.title;
 
+  // One line for the reader; the empty line takes no room.
   const say = (line) => {
     message.textContent = line;
-    message.hidden = false;
   };
 
-  // The address's query decides: none is the viewer, a valid one a still
-  // frame, anything else a line saying what is wrong.
-  const query = window.location.search.replace(/^\?/, '');
-  const kind = withString(query, (pointer) => Module._pv_parse_link(pointer));
+  // The address's parameters as the browser decodes them; the C++ reads
+  // them: none of its own is the viewer, a valid set a still frame,
+  // anything else a line saying what is wrong.
+  for (const [name, value] of new URLSearchParams(window.location.search)) {
+    withStrings(name, value, Module._pv_link_add);
+  }
+  const kind = Module._pv_link_read();
   if (kind === 2) {
     say(text(Module._pv_link_error()));
     return;
@@ -31,15 +38,22 @@ Module.pvPageStart = function () {
   }
   Module.pvRenderer = renderer;
 
-  let drawn = 0;      // frames since the mode was chosen
-  let workSum = 0;    // ms of the page's own work, frames after the first
-  let loop = 0;       // the pending animation callback
-  let state = 'menu'; // menu, computing, view
+  let state = still ? 'still' : 'menu';  // menu, computing, view, still
+  let drawn = 0;       // frames drawn since the mode was chosen
+  let steps = 0;       // idle steps since then: the frame shown is frame `steps`
+  let workSum = 0;     // ms of the page's own work, frames after the first
+  let loop = 0;        // the pending animation callback, 0 for none
+  let paused = false;  // no idle steps; the frame stays
+  let lost = false;    // the browser took the WebGL context away
 
   const drawFrame = (step) => {
+    if (lost) {
+      return;
+    }
     const start = performance.now();
     if (step) {
       Module._pv_step();
+      steps += 1;
     }
     Module._pv_display();
     const work = performance.now() - start;
@@ -48,55 +62,131 @@ Module.pvPageStart = function () {
     }
     drawn += 1;
     canvas.dataset.frames = String(drawn);
+    canvas.dataset.step = String(steps);
     if (drawn > 1) {
       canvas.dataset.workMs = (workSum / (drawn - 1)).toFixed(3);
     }
   };
 
+  const running = () => state === 'view' && !paused && !lost;
+  // The first frame is drawn in an animation frame too, so that no frame
+  // waits for the one before it to be shown; paused, it is the only one.
   const animate = () => {
+    loop = 0;
     drawFrame(drawn > 0);
-    loop = window.requestAnimationFrame(animate);
+    if (running()) {
+      loop = window.requestAnimationFrame(animate);
+    }
   };
+  const startLoop = () => {
+    if (!loop && !lost) {
+      loop = window.requestAnimationFrame(animate);
+    }
+  };
+  const stopLoop = () => {
+    window.cancelAnimationFrame(loop);
+    loop = 0;
+  };
+
+  const describe = (title, frame) => {
+    const shown = title === 'Ferguson Patches'
+        ? 'blue Ferguson patches on the side that faces the eye'
+        : 'shaded cubic strips tinted from green to blue';
+    const when = frame === undefined ? 'as the eye circles it' : 'frame ' + frame;
+    return title + ': a tube swept along a knotted curve, drawn as ' + shown + ', ' + when;
+  };
+
+  // The drawing buffer in device pixels for the canvas's size on the page,
+  // at most the largest side a still may have.
+  const bufferSide = () => Math.min(4096, Math.max(
+      1, Math.round(canvas.getBoundingClientRect().width * window.devicePixelRatio)));
 
   const openView = (width, height) => {
     canvas.width = width;
     canvas.height = height;
-    canvas.style.width = width + 'px';
-    canvas.style.height = height + 'px';
-    canvas.hidden = false;
     document.title = text(Module._pv_title());
     drawn = 0;
+    steps = 0;
     workSum = 0;
     canvas.dataset.frames = '0';
+    canvas.dataset.step = '0';
     delete canvas.dataset.workMs;
-    Module._pv_open_view(width, height);
+    if (!lost) {
+      Module._pv_open_view(width, height);
+    }
   };
+
+  const fit = () => {
+    if (state !== 'view') {
+      return;
+    }
+    const side = bufferSide();
+    if (side === canvas.width && side === canvas.height) {
+      return;
+    }
+    canvas.width = side;  // clears the picture: it is drawn again at once
+    canvas.height = side;
+    if (!lost) {
+      Module._pv_open_view(side, side);
+      if (drawn > 0) {
+        drawFrame(false);
+      }
+    }
+  };
+
+  // A lost context stays restorable; the page waits for it and then goes on
+  // from the frame it showed.
+  canvas.addEventListener('webglcontextlost', (event) => {
+    event.preventDefault();
+    lost = true;
+    stopLoop();
+    say('The graphics context was lost; the picture comes back when the browser restores it.');
+  });
+  canvas.addEventListener('webglcontextrestored', () => {
+    const again = makeRenderer(canvas, still);
+    if (typeof again === 'string') {
+      say(again);
+      return;
+    }
+    Module.pvRenderer = again;
+    lost = false;
+    say('');
+    if (state === 'view' || state === 'still') {
+      Module._pv_open_view(canvas.width, canvas.height);
+      drawFrame(false);
+      if (running()) {
+        startLoop();
+      }
+    }
+  });
 
   if (still) {
     Module._pv_choose(Module._pv_link_key());
     Module._pv_sample();
+    // The link's size is the picture's, in image pixels, as the recorder's.
+    canvas.style.width = Module._pv_link_width() + 'px';
     openView(Module._pv_link_width(), Module._pv_link_height());
+    canvas.setAttribute('aria-label', describe(document.title, Module._pv_link_frame()));
+    canvas.hidden = false;
     for (let k = Module._pv_link_frame(); k > 0; --k) {
       Module._pv_step();
+      steps += 1;
     }
     drawFrame(false);
     return;
   }
 
-  // The menu as the console shows it; its entries can be clicked or tapped.
-  const showMenu = () => {
-    state = 'menu';
-    document.title = StartTitle;
-    canvas.hidden = true;
+  // The menu as the console shows it. At the menu its entries are buttons
+  // to click, tap or reach with Tab; from the choice on they are text.
+  const showConsole = (offerEntries) => {
     consoleText.textContent = '';
     const menu = text(Module._pv_menu_text());
     for (const line of menu.split(/(\n)/)) {
       const entry = /^(\d)\. /.exec(line);
-      if (entry) {
-        const button = document.createElement('span');
-        button.className = 'entry';
-        button.setAttribute('role', 'button');
-        button.tabIndex = 0;
+      if (entry && offerEntries) {
+        const button = document.createElement('button');
+        button.type = 'button';
+        button.tabIndex = 0;  // Safari skips buttons on Tab otherwise
         button.dataset.key = entry[1];
         button.textContent = line;
         button.addEventListener('click', () => choose(entry[1].charCodeAt(0)));
@@ -107,54 +197,87 @@ Module.pvPageStart = function () {
     }
   };
 
+  const showMenu = () => {
+    state = 'menu';
+    document.title = StartTitle;
+    canvas.hidden = true;
+    controls.hidden = true;
+    showConsole(true);
+  };
+
+  const setPaused = (value) => {
+    paused = value;
+    pauseButton.textContent = paused ? 'Play' : 'Pause';
+    if (paused && drawn > 0) {
+      stopLoop();
+    } else if (running()) {
+      startLoop();
+    }
+  };
+
   const choose = (key) => {
     if (state !== 'menu') {
       return;
     }
     state = 'computing';
     Module._pv_choose(key);
+    showConsole(false);
     consoleText.appendChild(document.createTextNode(text(Module._pv_computing_text())));
     // Let the message show before the sampling holds the page.
     window.requestAnimationFrame(() => window.setTimeout(() => {
       Module._pv_sample();
-      openView(600, 600);
+      canvas.classList.add('fit');
+      canvas.hidden = false;
+      controls.hidden = false;
+      openView(bufferSide(), bufferSide());
+      canvas.setAttribute('aria-label', describe(document.title));
       state = 'view';
-      // Every frame in an animation frame of the browser, the first too, so
-      // that no frame waits for the one before it to be shown.
-      loop = window.requestAnimationFrame(animate);
+      // With reduced motion asked for, the view waits on its first frame.
+      setPaused(window.matchMedia('(prefers-reduced-motion: reduce)').matches);
+      startLoop();
     }, 0));
   };
 
+  // Back to the menu, as a new run of the viewer would start. Focus that
+  // was on a control, now hidden, goes to the first menu line.
   const stop = () => {
-    window.cancelAnimationFrame(loop);
+    const focusWasOnControl = controls.contains(document.activeElement);
+    stopLoop();
     showMenu();
-  };
-
-  // Keys as a terminal would send them: the character's code, Enter 13,
-  // Escape and the keys that send escape sequences 27.
-  const keyCode = (event) => {
-    if (event.key.length === 1) {
-      return event.key.charCodeAt(0);
+    if (focusWasOnControl) {
+      consoleText.querySelector('button').focus();
     }
-    const named = {Enter: 13, Tab: 9, Backspace: 8, Escape: 27};
-    return event.key in named ? named[event.key] : 27;
   };
-  const Modifiers = ['Shift', 'Control', 'Alt', 'Meta', 'AltGraph', 'CapsLock', 'NumLock',
-                     'ScrollLock', 'Fn', 'OS', 'Dead', 'Unidentified', 'Process'];
 
+  backButton.addEventListener('click', stop);
+  pauseButton.addEventListener('click', () => setPaused(!paused));
+  new ResizeObserver(fit).observe(canvas);
+  window.addEventListener('resize', fit);  // the pixel ratio changes with the zoom
+
+  // The console's rule for characters and Enter; every other key (Tab,
+  // arrows, pages, Home, End, F1-F12, the browser's shortcuts) keeps its
+  // browser meaning and chooses nothing. Escape ends a view and, at the
+  // menu, starts none.
   document.addEventListener('keydown', (event) => {
-    if (event.ctrlKey || event.metaKey || event.altKey || Modifiers.includes(event.key)) {
-      return;  // the browser's own shortcuts, and keys that send nothing
+    if (event.ctrlKey || event.metaKey || event.altKey || event.isComposing) {
+      return;
     }
+    const character = [...event.key].length === 1;
     if (state === 'menu') {
-      event.preventDefault();
-      choose(keyCode(event));
+      const line = event.target instanceof Element ? event.target.closest('#console button') : null;
+      if (line && (event.key === 'Enter' || event.key === ' ')) {
+        event.preventDefault();
+        choose(line.dataset.key.charCodeAt(0));
+      } else if (character || event.key === 'Enter') {
+        event.preventDefault();
+        choose(event.key === 'Enter' ? 13 : event.key.charCodeAt(0));
+      }
     } else if (state === 'view') {
-      event.preventDefault();
       if (event.key === 'Escape') {
+        event.preventDefault();
         stop();
-      } else {
-        drawFrame(false);  // any other key redraws
+      } else if (character || event.key === 'Enter') {
+        drawFrame(false);  // redraws, as the window does
       }
     }
   });
@@ -162,12 +285,22 @@ Module.pvPageStart = function () {
   showMenu();
 };
 
-// Calls f with a C copy of the string s.
-function withString(s, f) {
-  const size = lengthBytesUTF8(s) + 1;
-  const pointer = stackAlloc(size);
-  stringToUTF8(s, pointer, size);
-  return f(pointer);
+// Calls f with C copies of the strings a and b, freed afterwards.
+function withStrings(a, b, f) {
+  const copy = (s) => {
+    const size = lengthBytesUTF8(s) + 1;
+    const pointer = _malloc(size);
+    stringToUTF8(s, pointer, size);
+    return pointer;
+  };
+  const pa = copy(a);
+  const pb = copy(b);
+  try {
+    return f(pa, pb);
+  } finally {
+    _free(pa);
+    _free(pb);
+  }
 }
 
 // WebGL with what the host needs, or a line saying why there is none.
@@ -233,6 +366,9 @@ function makeRenderer(canvas, preserve) {
   let vertexRoom = 0;
   const indices = gl.createBuffer();
   gl.bindBuffer(gl.ELEMENT_ARRAY_BUFFER, indices);
+  // A new renderer (after a lost context) has no index list yet, whatever
+  // the host last sent.
+  let indexListHeld = false;
 
   return {
     clear: (mask) => gl.clear(mask),
@@ -246,10 +382,12 @@ function makeRenderer(canvas, preserve) {
         vertexRoom = 2 * floats;
         gl.bufferData(gl.ARRAY_BUFFER, 4 * vertexRoom, gl.STREAM_DRAW);
       }
+      const uploadIndices = !indicesUnchanged || !indexListHeld;
+      indexListHeld = true;
       // WebGL 2 reads straight from the heap; WebGL 1 needs views of it.
       if (webgl2) {
         gl.bufferSubData(gl.ARRAY_BUFFER, 0, HEAPF32, vertexPointer >> 2, floats);
-        if (!indicesUnchanged) {
+        if (uploadIndices) {
           gl.bufferData(gl.ELEMENT_ARRAY_BUFFER, HEAPU32, gl.STATIC_DRAW, indexPointer >> 2,
                         indexRoom);
         }
@@ -258,7 +396,7 @@ function makeRenderer(canvas, preserve) {
       } else {
         gl.bufferSubData(gl.ARRAY_BUFFER, 0,
                          HEAPF32.subarray(vertexPointer >> 2, (vertexPointer >> 2) + floats));
-        if (!indicesUnchanged) {
+        if (uploadIndices) {
           gl.bufferData(gl.ELEMENT_ARRAY_BUFFER,
                         HEAPU32.subarray(indexPointer >> 2, (indexPointer >> 2) + indexRoom),
                         gl.STATIC_DRAW);

@@ -4,43 +4,6 @@
 
 namespace {
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
-// Undoes the form encoding of a value: %XX and '+' for a blank.
-bool decode(const std::string& text, std::string& out) {
-    out.clear();
-    for (std::size_t k = 0; k < text.size(); ++k) {
-        if (text[k] == '+') {
-            out += ' ';
-        } else if (text[k] != '%') {
-            out += text[k];
-        } else {
-            if (k + 2 >= text.size()) {
-                return false;
-            }
-            const int high = hexDigit(text[k + 1]);
-            const int low = hexDigit(text[k + 2]);
-            if (high < 0 || low < 0) {
-                return false;
-            }
-            out += static_cast<char>(high * 16 + low);
-            k += 2;
-        }
-    }
-    return true;
-}
-
 // A whole number from min to max, digits only.
 bool readNumber(const std::string& text, int min, int max, int& value) {
     if (text.empty() || text.size() > 9 ||
@@ -58,6 +21,9 @@ bool bad(std::string& error, const std::string& why) {
 
 bool readParameter(const std::string& name, const std::string& value, StillLink& link,
                    std::string& error) {
+    if (value.empty()) {
+        return bad(error, name + " needs a value, as in key=1&frame=0&size=600x600");
+    }
     if (name == "key") {
         if (value.size() != 1) {
             return bad(error,
@@ -81,47 +47,29 @@ bool readParameter(const std::string& name, const std::string& value, StillLink&
 
 }  // namespace
 
-LinkKind parseStillLink(const std::string& query, StillLink& link, std::string& error) {
+LinkKind readStillLink(const LinkParameters& parameters, StillLink& link, std::string& error) {
     link = StillLink();
-    if (query.empty()) {
-        return LinkKind::Interactive;
-    }
-    bool seen[3] = {false, false, false};
     const char* const names[3] = {"key", "frame", "size"};
-    std::size_t start = 0;
-    while (start <= query.size()) {
-        std::size_t end = query.find('&', start);
-        if (end == std::string::npos) {
-            end = query.size();
-        }
-        const std::string item = query.substr(start, end - start);
-        start = end + 1;
-        if (item.empty()) {
-            continue;  // as in "key=1&"
-        }
-        const std::size_t equals = item.find('=');
-        const std::string name = item.substr(0, equals);
+    bool seen[3] = {false, false, false};
+    for (const auto& [name, value] : parameters) {
         int which = -1;
         for (int n = 0; n < 3; ++n) {
             which = name == names[n] ? n : which;
         }
         if (which < 0) {
-            bad(error, "it knows key, frame and size, not '" + name + "'");
-            return LinkKind::Bad;
+            continue;  // another's parameter, such as a share's tracking tag
         }
         if (seen[which]) {
             bad(error, name + " is given twice");
             return LinkKind::Bad;
         }
         seen[which] = true;
-        std::string value;
-        if (equals == std::string::npos || !decode(item.substr(equals + 1), value)) {
-            bad(error, name + " needs a value, as in key=1&frame=0&size=600x600");
-            return LinkKind::Bad;
-        }
         if (!readParameter(name, value, link, error)) {
             return LinkKind::Bad;
         }
+    }
+    if (!seen[0] && !seen[1] && !seen[2]) {
+        return LinkKind::Interactive;
     }
     if (!seen[0]) {
         bad(error, "it needs a key, as in key=1&frame=0&size=600x600");

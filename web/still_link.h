@@ -2,11 +2,13 @@
 // The page's address for one still frame: ?key=K&frame=N&size=WxH.
 
 #include <string>
+#include <utility>
+#include <vector>
 
 struct StillLink {
     int key = -1;     // the menu key, as its byte
     int frame = 0;    // frame N: drawn after N idle steps
-    int width = 600;  // the window's size
+    int width = 600;  // the picture's size in image pixels
     int height = 600;
 };
 
@@ -16,10 +18,14 @@ constexpr int MaxStillFrame = 3599;
 constexpr int MinStillSide = 16;
 constexpr int MaxStillSide = 4096;
 
-// Reads the query of the page's address, without its '?'. No query at all
-// is the interactive page. Otherwise key (one character, the menu's rule:
-// "1" Ferguson patches, any other the cubic strips) is required, frame
-// (0 to 3599, default 0) and size (WxH, each side 16 to 4096, default
-// 600x600) may follow, each once; values may be percent-encoded. Anything
-// else is Bad, with one line saying why in error.
-LinkKind parseStillLink(const std::string& query, StillLink& link, std::string& error);
+// The address's query as the browser splits and decodes it: name and value
+// pairs in order (a name without '=' has the empty value).
+using LinkParameters = std::vector<std::pair<std::string, std::string>>;
+
+// Reads the page's parameters. Names other than key, frame and size are
+// ignored (sharing adds its own), and none of the three is the interactive
+// page. Otherwise key (one character, the menu's rule: "1" Ferguson patches,
+// any other the cubic strips) is required, frame (0 to 3599, default 0) and
+// size (WxH, each side 16 to 4096, default 600x600) may follow, each at most
+// once. Anything else is Bad, with one line saying why in error.
+LinkKind readStillLink(const LinkParameters& parameters, StillLink& link, std::string& error);

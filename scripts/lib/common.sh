@@ -24,9 +24,14 @@ TEST_PACKAGES=(python3 imagemagick man-db exfat-fuse exfatprogs)
 WINDOW_PACKAGES=(xvfb xdotool imagemagick libgl1-mesa-dri python3)
 BENCH_PACKAGES=(libbenchmark-dev)
 # The web page: Emscripten (with Debian's acorn for its optimiser) builds it;
-# headless Chromium, driven through WebDriver, runs it in the tests.
+# headless Chromium, driven through WebDriver, runs it in the tests and in
+# scripts/web-speed. The tests also run it in Firefox ESR, through WebDriver
+# BiDi (npm's puppeteer-core, ensure_web_test_modules), and in WebKitGTK's
+# MiniBrowser through WebDriver, these two in a private X server, where
+# xdotool gives Firefox's window the focus.
 WEB_BUILD_PACKAGES=(emscripten node-acorn cmake make)
 WEB_TEST_PACKAGES=(chromium chromium-driver python3-selenium imagemagick)
+WEB_ENGINE_PACKAGES=(firefox-esr webkit2gtk-driver xvfb xdotool)
 # Debian's Python, the one that python3-selenium is installed for.
 DEBIAN_PYTHON=/usr/bin/python3
 # What scripts/package builds the Debian package with: CPack finds the
@@ -65,6 +70,17 @@ ensure_packages() {
         die "apt-get could not install: ${missing[*]}"
     fi
     rm -f "$log"
+}
+
+# Installs the npm packages of the browser tests (tests/web/package.json) as
+# their lock file pins them, when they are missing or older than it; npm
+# itself from Debian when there is none.
+ensure_web_test_modules() {
+    local dir="$ROOT/tests/web"
+    command -v npm >/dev/null || ensure_packages npm
+    [ "$dir/node_modules/.package-lock.json" -nt "$dir/package-lock.json" ] && return 0
+    quietly "installing the browser tests' npm packages" \
+        npm ci --prefix "$dir" --ignore-scripts --no-audit --no-fund
 }
 
 # Runs a command with its output kept in a log that is shown only on failure.

@@ -208,43 +208,60 @@ TEST_F(WebHost, ProjectsAsTheWindowDoes) {
     EXPECT_NEAR(m[2] * 3.0 + m[10] * 4.0 + m[14], 0.0, 1e-6);
 }
 
-TEST(StillLink, ReadsTheKeyFrameAndSizeAndRefusesAnythingElse) {
+TEST(StillLink, ReadsTheKeyFrameAndSizeIgnoresOthersAndRefusesBadValues) {
+    using P = LinkParameters;
     StillLink link;
     std::string error;
-    EXPECT_EQ(parseStillLink("", link, error), LinkKind::Interactive);
-    ASSERT_EQ(parseStillLink("key=1&frame=23&size=320x200", link, error), LinkKind::Still);
-    EXPECT_EQ(link.key, '1');
-    EXPECT_EQ(link.frame, 23);
-    EXPECT_EQ(link.width, 320);
-    EXPECT_EQ(link.height, 200);
-    ASSERT_EQ(parseStillLink("size=16x4096&key=%78&frame=3599&", link, error), LinkKind::Still);
-    EXPECT_EQ(link.key, 'x');
-    EXPECT_EQ(link.frame, 3599);
-    EXPECT_EQ(link.height, 4096);
-    ASSERT_EQ(parseStillLink("key=2", link, error), LinkKind::Still);
-    EXPECT_EQ(link.frame, 0);
-    EXPECT_EQ(link.width, 600);
-    EXPECT_EQ(link.height, 600);
-
-    const std::pair<const char*, const char*> bad[] = {
-        {"frame=3", "it needs a key"},
-        {"key=", "key takes one character"},
-        {"key=12", "key takes one character"},
-        {"key", "key needs a value"},
-        {"key=%4", "key needs a value"},
-        {"key=1&frame=3600", "frame takes a whole number from 0 to 3599, not '3600'"},
-        {"key=1&frame=-1", "frame takes"},
-        {"key=1&frame=1.5", "frame takes"},
-        {"key=1&size=15x600", "size takes WIDTHxHEIGHT, each from 16 to 4096, not '15x600'"},
-        {"key=1&size=600x4097", "size takes"},
-        {"key=1&size=600", "size takes"},
-        {"key=1&size=600x", "size takes"},
-        {"key=1&key=2", "key is given twice"},
-        {"key=1&frames=2", "it knows key, frame and size, not 'frames'"},
+    struct Good {
+        P parameters;
+        LinkKind kind;
+        int key, frame, width, height;
     };
-    for (const auto& [query, why] : bad) {
-        EXPECT_EQ(parseStillLink(query, link, error), LinkKind::Bad) << query;
-        EXPECT_NE(error.find(why), std::string::npos) << query << ": " << error;
+    const Good good[] = {
+        {{}, LinkKind::Interactive, -1, 0, 600, 600},
+        {{{"fbclid", "IwAR0x"}, {"utm_source", "classroom"}},
+         LinkKind::Interactive,
+         -1,
+         0,
+         600,
+         600},
+        {{{"key", "1"}, {"frame", "23"}, {"size", "320x200"}}, LinkKind::Still, '1', 23, 320, 200},
+        {{{"utm_source", "x"}, {"size", "16x4096"}, {"key", "x"}, {"frame", "3599"}, {"", ""}},
+         LinkKind::Still,
+         'x',
+         3599,
+         16,
+         4096},
+        {{{"key", "2"}, {"key2", "9"}}, LinkKind::Still, '2', 0, 600, 600},
+    };
+    for (const Good& g : good) {
+        const std::string what = ::testing::PrintToString(g.parameters);
+        ASSERT_EQ(readStillLink(g.parameters, link, error), g.kind) << what << ": " << error;
+        EXPECT_EQ(std::vector<int>({link.key, link.frame, link.width, link.height}),
+                  std::vector<int>({g.key, g.frame, g.width, g.height}))
+            << what;
+    }
+
+    const std::pair<P, const char*> bad[] = {
+        {{{"frame", "3"}}, "it needs a key"},
+        {{{"fbclid", "1"}, {"size", "20x20"}}, "it needs a key"},
+        {{{"key", "12"}}, "key takes one character"},
+        {{{"key", ""}}, "key needs a value"},
+        {{{"key", "1"}, {"frame", "3600"}},
+         "frame takes a whole number from 0 to 3599, not '3600'"},
+        {{{"key", "1"}, {"frame", "-1"}}, "frame takes"},
+        {{{"key", "1"}, {"frame", "1.5"}}, "frame takes"},
+        {{{"key", "1"}, {"size", "15x600"}},
+         "size takes WIDTHxHEIGHT, each from 16 to 4096, not '15x600'"},
+        {{{"key", "1"}, {"size", "600x4097"}}, "size takes"},
+        {{{"key", "1"}, {"size", "600"}}, "size takes"},
+        {{{"key", "1"}, {"size", "600x"}}, "size takes"},
+        {{{"key", "1"}, {"key", "2"}}, "key is given twice"},
+    };
+    for (const auto& [parameters, why] : bad) {
+        const std::string what = ::testing::PrintToString(parameters);
+        EXPECT_EQ(readStillLink(parameters, link, error), LinkKind::Bad) << what;
+        EXPECT_NE(error.find(why), std::string::npos) << what << ": " << error;
         EXPECT_EQ(error.rfind("This link cannot be drawn: ", 0), 0u) << error;
     }
 }

@@ -12,7 +12,6 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from browser import Browser  # noqa: E402
-from selenium.webdriver.common.action_chains import ActionChains  # noqa: E402
 
 
 def main():
@@ -20,9 +19,9 @@ def main():
         sys.exit(__doc__)
     page, key = os.path.abspath(sys.argv[1]), sys.argv[2]
     seconds = float(sys.argv[3]) if len(sys.argv) == 4 else 20.0
-    with Browser() as browser:
-        browser.driver.get("file://" + page)
-        ActionChains(browser.driver).send_keys(key).perform()
+    with Browser("chromium") as browser:
+        browser.get("file://" + page)
+        browser.press(key)
         frames = "return Number(document.getElementById('view').dataset.frames || 0)"
         deadline = time.time() + 60
         while browser.run(frames) < 2:

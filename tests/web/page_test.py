@@ -1,10 +1,15 @@
 #!/usr/bin/env python3
-"""The web page as a user meets it, in headless Chromium: the console
-dialogue, Escape, still frames against the recorder's same frames, a browser
-without WebGL and bad links.
+"""The web page as people meet it, each scenario written once and run in
+every engine (browser.py): the dialogue and its keys, what is shown and what
+is hidden, a phone by touch with pause, the pixel ratio, a lost and restored
+WebGL context, reduced motion, shared links, refusals, WebGL 1, and still
+frames against the recorder's same frames. What is shown is read from
+screenshots.
 
-usage: page_test.py PATCHVIEW_HTML PATCHVIEW_RECORD"""
+usage: page_test.py PATCHVIEW_HTML PATCHVIEW_RECORD [ENGINE ...]
+       (engines: chromium firefox webkit; default all three)"""
 
+import base64
 import operator
 import os
 import shutil
@@ -15,9 +20,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from browser import Browser  # noqa: E402
-from selenium.webdriver.common.action_chains import ActionChains  # noqa: E402
-from selenium.webdriver.common.by import By  # noqa: E402
+from browser import ENGINES, Browser  # noqa: E402
 
 MENU = "\nEnter choice \n1. Ferguson Patches\n2. My Patch\n"
 COMPUTING = "\n Computing Data............................\n"
@@ -25,6 +28,8 @@ COMPUTING = "\n Computing Data............................\n"
 # differently: this much at most.
 MEAN_ERROR_LIMIT = 0.1  # % of full scale
 PIXELS_OFF_LIMIT = 1.0  # % of the pixels off by more than 2 levels
+# At the menu, text alone is dark: a shown canvas, even empty, is far more.
+DARK_AT_MENU_LIMIT = 0.02  # of the viewport
 
 PAGE = None      # file:// address of the page, alone in an empty folder
 RECORDER = None
@@ -39,170 +44,427 @@ def setUpModule():
     FRAMES = tempfile.mkdtemp(prefix="patchview-frames-")
     for key in "12":
         for size, frames in (("600x600", 24), ("320x200", 6)):
-            out = os.path.join(FRAMES, size)
             subprocess.run([RECORDER, "--frames", str(frames), "--size", size, "--png-frames",
-                            "--out", out], input=key.encode(), check=True,
-                           stdout=subprocess.DEVNULL)
+                            "--out", os.path.join(FRAMES, size)],
+                           input=key.encode(), check=True, stdout=subprocess.DEVNULL)
 
 
-def rgb(png):
-    """Width, height and RGB bytes of a PNG, through ImageMagick."""
-    ppm = subprocess.run(["convert", "png:-", "-alpha", "off", "-depth", "8", "ppm:-"],
-                         input=png, stdout=subprocess.PIPE, check=True).stdout
-    fields = ppm.split(maxsplit=4)
-    assert fields[0] == b"P6" and fields[3] == b"255", fields[:4]
-    width, height = int(fields[1]), int(fields[2])
-    return width, height, fields[4][: 3 * width * height]
+def tearDownModule():
+    shutil.rmtree(os.path.dirname(PAGE[len("file://"):]), ignore_errors=True)
+    shutil.rmtree(FRAMES, ignore_errors=True)
+
+
+class Picture:
+    """An RGB picture from PNG bytes, through ImageMagick."""
+
+    def __init__(self, png):
+        ppm = subprocess.run(["convert", "png:-", "-alpha", "off", "-depth", "8", "ppm:-"],
+                             input=png, stdout=subprocess.PIPE, check=True).stdout
+        fields = ppm.split(maxsplit=4)
+        assert fields[0] == b"P6" and fields[3] == b"255", fields[:4]
+        self.width, self.height = int(fields[1]), int(fields[2])
+        self.rgb = fields[4][: 3 * self.width * self.height]
+
+    def crop(self, x, y, width, height):
+        part = Picture.__new__(Picture)
+        part.width, part.height = width, height
+        row = 3 * self.width
+        part.rgb = b"".join(self.rgb[(y + r) * row + 3 * x:(y + r) * row + 3 * (x + width)]
+                            for r in range(height))
+        return part
+
+    def dark(self):
+        """The share of pixels darker than 40 in every channel (of every
+        fifth pixel: a share, quickly)."""
+        n = self.width * self.height
+        picked = range(0, 3 * n, 15)
+        rgb = self.rgb
+        return sum(1 for k in picked if rgb[k] < 40 and rgb[k + 1] < 40 and rgb[k + 2] < 40) / len(
+            picked)
+
+    def luminance(self, k):
+        def linear(c):
+            c /= 255
+            return c / 12.92 if c <= 0.04045 else ((c + 0.055) / 1.055) ** 2.4
+        r, g, b = (linear(c) for c in self.rgb[k:k + 3])
+        return 0.2126 * r + 0.7152 * g + 0.0722 * b
 
 
 def difference(a, b):
     """Mean error in % of full scale, and % of pixels off by more than 2 levels."""
-    wa, ha, pa = rgb(a)
-    wb, hb, pb = rgb(b)
-    assert (wa, ha) == (wb, hb), ((wa, ha), (wb, hb))
-    d = list(map(abs, map(operator.sub, pa, pb)))
+    assert (a.width, a.height) == (b.width, b.height), ((a.width, a.height), (b.width, b.height))
+    d = list(map(abs, map(operator.sub, a.rgb, b.rgb)))
     off = sum(1 for n in range(0, len(d), 3) if d[n] > 2 or d[n + 1] > 2 or d[n + 2] > 2)
-    return 100.0 * sum(d) / (255 * len(d)), 100.0 * off / (wa * ha)
+    return 100.0 * sum(d) / (255 * len(d)), 100.0 * off / (a.width * a.height)
 
 
-class Page(unittest.TestCase):
+class Scenario:
+    """A browser for the class's tests, opened with the class's options."""
+
+    engine = None
+    options = {}
+
+    @classmethod
+    def setUpClass(cls):
+        cls.browser = Browser(cls.engine, **cls.options)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.browser.close()
+
     def setUp(self):
-        self.browser = Browser()
-        self.addCleanup(self.browser.close)
+        self.browser.errors()  # what an earlier test left is its own
 
     def open(self, query=""):
-        self.browser.driver.get(PAGE + query)
-        self.wait(lambda: self.browser.run("return document.readyState") == "complete")
+        """Opens the page and waits for its code, which starts after the load."""
+        self.browser.get(PAGE + query)
+        self.wait(lambda: self.run_js(
+            "return document.getElementById('console').textContent !== '' ||"
+            " document.getElementById('message').textContent !== '' ||"
+            " document.getElementById('view').dataset.frames !== undefined"), "the page's code")
 
-    def wait(self, condition, seconds=30, what="the page"):
+    def run_js(self, script, *args):
+        return self.browser.run(script, *args)
+
+    def wait(self, condition, what, seconds=30):
         end = time.time() + seconds
         while time.time() < end:
             if condition():
                 return
             time.sleep(0.05)
-        self.fail("waited in vain for " + what)
+        self.fail("%s: waited in vain for %s" % (self.engine, what))
 
     def console(self):
-        return self.browser.run("return document.getElementById('console').textContent")
-
-    def canvas(self, name):
-        return self.browser.run(
-            "const c = document.getElementById('view'); return c.hidden ? null : c.getAttribute(arguments[0]);",
-            name)
-
-    def frames(self):
-        return int(self.canvas("data-frames") or 0)
+        return self.run_js("return document.getElementById('console').textContent")
 
     def message(self):
-        return self.browser.run(
-            "const m = document.getElementById('message'); return m.hidden ? '' : m.textContent")
+        return self.run_js("return document.getElementById('message').textContent")
 
-    def press(self, key):
-        ActionChains(self.browser.driver).send_keys(key).perform()
+    def view(self):
+        """The canvas as laid out: shown or not, its counters and sizes."""
+        return self.run_js("""
+            const c = document.getElementById('view');
+            const r = c.getBoundingClientRect();
+            return {shown: c.getClientRects().length > 0, frames: Number(c.dataset.frames || 0),
+                    step: Number(c.dataset.step || 0), buffer: [c.width, c.height],
+                    box: [r.left, r.top, r.width, r.height], ratio: window.devicePixelRatio,
+                    title: document.title, work: c.dataset.workMs || null};""")
+
+    def rect(self, selector):
+        return self.run_js("const r = document.querySelector(arguments[0]).getBoundingClientRect();"
+                           "return [r.left, r.top, r.width, r.height];", selector)
+
+    def tap(self, selector):
+        x, y, w, h = self.rect(selector)
+        self.browser.tap(x + w / 2, y + h / 2)
+
+    def click(self, selector):
+        x, y, w, h = self.rect(selector)
+        self.browser.click(x + w / 2, y + h / 2)
+
+    def shown(self):
+        return Picture(self.browser.screenshot())
+
+    def canvas_shown(self):
+        """The canvas's part of a screenshot, in device pixels."""
+        picture, v = self.shown(), self.view()
+        scale = v["ratio"]
+        x, y, w, h = (round(n * scale) for n in v["box"])
+        return picture.crop(x, y, min(w, picture.width - x), min(h, picture.height - y))
+
+    def canvas_drawn(self):
+        """The pixels of a still frame's buffer."""
+        url = self.run_js("return document.getElementById('view').toDataURL('image/png');")
+        return Picture(base64.b64decode(url.split(",", 1)[1]))
 
     def viewing(self, title):
-        self.wait(lambda: self.browser.driver.title == title and self.frames() >= 2,
-                  what=title + " drawing")
+        self.wait(lambda: self.view()["title"] == title and self.view()["frames"] >= 1,
+                  title + " drawing")
         self.assertEqual(self.console(), MENU + COMPUTING)
-        self.assertEqual((self.canvas("width"), self.canvas("height")), ("600", "600"))
+        self.assertEqual(self.run_js("return document.querySelectorAll('#console button').length"),
+                         0, "no menu line is offered in the view")
 
-    def back_at_menu(self):
-        self.wait(lambda: self.canvas("data-frames") is None, what="the menu after Escape")
+    def at_menu(self):
+        self.wait(lambda: not self.view()["shown"], "the menu")
         self.assertEqual(self.console(), MENU)
-        self.assertEqual(self.browser.driver.title, "patchview")
+        self.assertEqual(self.view()["title"], "patchview")
+        dark = self.shown().dark()
+        self.assertLess(dark, DARK_AT_MENU_LIMIT, "%s: nothing but the menu is shown" % self.engine)
+
+    def focused(self):
+        return self.run_js("return document.activeElement.dataset.key || null")
+
+    def focus_contrast(self):
+        """The contrast with white of the band 3 to 4 CSS px around the
+        focused element, where its ring is drawn."""
+        picture, scale = self.shown(), self.view()["ratio"]
+        x, y, w, h = self.run_js("const r = document.activeElement.getBoundingClientRect();"
+                                 "return [r.left, r.top, r.width, r.height];")
+        band = []
+        for offset in (3, 4):
+            top, bottom = round((y - offset) * scale), round((y + h + offset) * scale) - 1
+            left, right = round((x - offset) * scale), round((x + w + offset) * scale) - 1
+            for px in range(left, right + 1):
+                band += [(px, top), (px, bottom)]
+            for py in range(top, bottom + 1):
+                band += [(left, py), (right, py)]
+        lights = sorted(picture.luminance(3 * (py * picture.width + px)) for px, py in band)
+        return 1.05 / (lights[len(lights) // 2] + 0.05)
+
+    def record_keys(self):
+        """From now on each key's name and whether the page took it over."""
+        self.run_js("window.pvKeys = []; window.addEventListener('keydown',"
+                    " (e) => pvKeys.push([e.key, e.defaultPrevented]));")
+
+    def keys_taken(self):
+        return self.run_js("const k = pvKeys.filter((e) => e[1]).map((e) => e[0]);"
+                           " pvKeys = []; return k;")
+
+    def still_against_recorder(self, key, frame, size, query=None):
+        self.open(query or "?key=%s&frame=%d&size=%s" % (key, frame, size))
+        self.wait(lambda: self.view()["frames"] == 1, "frame %d of key %s" % (frame, key))
+        v = self.view()
+        self.assertEqual(v["title"], "Ferguson Patches" if key == "1" else "Cubic Patches")
+        self.assertEqual("%dx%d" % tuple(v["buffer"]), size)
+        mode = "ferguson" if key == "1" else "cubic"
+        with open(os.path.join(FRAMES, size, "patchview-%s-%03d.png" % (mode, frame)), "rb") as f:
+            recorded = Picture(f.read())
+        mean, off = difference(self.canvas_drawn(), recorded)
+        print("  %s: key %s frame %2d at %s%s: mean error %.4f %%, %.3f %% of pixels off by "
+              "more than 2 levels" % (self.engine, key, frame, size,
+                                      " (shared link)" if query else "", mean, off))
+        self.assertLessEqual(mean, MEAN_ERROR_LIMIT, (self.engine, key, frame, size))
+        self.assertLessEqual(off, PIXELS_OFF_LIMIT, (self.engine, key, frame, size))
+        return mean, off
 
 
-class Dialogue(Page):
-    def test_keys_clicks_and_escape(self):
+class Dialogue(Scenario):
+    def test_keys_choose_as_the_console_and_keep_their_browser_meaning(self):
         self.open()
-        self.assertEqual(self.console(), MENU)
+        self.at_menu()
         self.assertEqual(self.message(), "")
-        self.assertIsNone(self.canvas("data-frames"))
+        self.record_keys()
 
-        self.press("1")
-        self.viewing("Ferguson Patches")
-        # The eye orbits on, another key redraws and Escape ends the view.
-        before = self.frames()
-        self.press("a")
-        self.wait(lambda: self.frames() > before + 2, what="more frames")
-        self.assertEqual(self.browser.driver.title, "Ferguson Patches")
-        self.wait(lambda: self.canvas("data-work-ms") is not None, what="the work figure")
-        self.assertGreater(float(self.canvas("data-work-ms")), 0.0)
-        self.press("\ue00c")  # Escape
-        self.back_at_menu()
+        # Tab and Shift+Tab move between the menu lines, with a clear ring.
+        self.browser.press("Tab")
+        self.assertEqual(self.focused(), "1")
+        self.assertGreaterEqual(self.focus_contrast(), 3.0, self.engine + ": the focus ring")
+        self.browser.press("Tab")
+        self.assertEqual(self.focused(), "2")
+        self.browser.press("Tab", shift=True)
+        self.assertEqual(self.focused(), "1")
+        # Navigation and function keys, and Escape, choose nothing.
+        for key in ("ArrowDown", "PageDown", "Home", "End", "F2", "Escape"):
+            self.browser.press(key)
         time.sleep(0.3)
-        self.assertIsNone(self.canvas("data-frames"), "drawing stopped")
+        self.at_menu()
+        self.assertEqual(self.keys_taken(), [])
 
-        # Any other key than 1, Escape included, is the cubic strips.
-        self.press("\ue00c")
-        self.viewing("Cubic Patches")
-        self.press("\ue00c")
-        self.back_at_menu()
-
-        # The menu lines can be clicked or tapped.
-        entries = self.browser.driver.find_elements(By.CSS_SELECTOR, "#console [role=button]")
-        self.assertEqual([e.text for e in entries], ["1. Ferguson Patches", "2. My Patch"])
-        entries[0].click()
+        # Enter on a focused line chooses that line.
+        self.browser.press("Enter")
         self.viewing("Ferguson Patches")
+        # In the view a character redraws: a frame without an idle step.
+        redraws = lambda: (lambda v: v["frames"] - v["step"])(self.view())  # noqa: E731
+        before = redraws()
+        self.browser.press("a")
+        self.wait(lambda: redraws() > before, "the redraw")
+        for key in ("Tab", "ArrowDown", "PageDown", "F2"):
+            self.browser.press(key)
+        self.assertEqual(self.keys_taken(), ["Enter"], "only the menu's Enter was taken")
+        self.assertIsNotNone(self.view()["work"])
+        self.assertGreater(self.shown().dark(), 0.2, "the canvas is shown")
+
+        # Escape ends the view and leaves no frame; again, it starts none.
+        self.browser.press("Escape")
+        self.at_menu()
+        self.browser.press("Escape")
+        time.sleep(0.5)
+        self.at_menu()
+        self.assertEqual(self.keys_taken(), ["Escape"])
+
+        # Enter with no line focused is the console's Enter: the cubic strips.
+        self.run_js("document.activeElement.blur()")
+        self.browser.press("Enter")
+        self.viewing("Cubic Patches")
+        self.click("#back")
+        self.at_menu()
+
+        # Space on a focused line chooses it; a character follows the
+        # console's rule wherever the focus is.
+        focus_first_line = "document.querySelector('#console button').focus()"
+        self.run_js(focus_first_line)
+        self.browser.press(" ")
+        self.viewing("Ferguson Patches")
+        self.browser.press("Escape")
+        self.at_menu()
+        self.run_js(focus_first_line)
+        self.browser.press("x")
+        self.viewing("Cubic Patches")
         self.assertEqual(self.browser.errors(), [])
 
 
-class StillFrames(Page):
-    def check(self, key, frame, size):
-        self.open("?key=%s&frame=%d&size=%s" % (key, frame, size))
-        self.wait(lambda: self.frames() == 1, what="frame %d of key %s" % (frame, key))
-        title = "Ferguson Patches" if key == "1" else "Cubic Patches"
-        self.assertEqual(self.browser.driver.title, title)
-        width, height = size.split("x")
-        self.assertEqual((self.canvas("width"), self.canvas("height")), (width, height))
-        mode = "ferguson" if key == "1" else "cubic"
-        with open(os.path.join(FRAMES, size, "patchview-%s-%03d.png" % (mode, frame)), "rb") as f:
-            recorded = f.read()
-        mean, off = difference(self.browser.canvas_png(), recorded)
-        print("  key %s frame %2d at %s: mean error %.4f %%, %.3f %% of pixels off by more "
-              "than 2 levels" % (key, frame, size, mean, off))
-        self.assertLessEqual(mean, MEAN_ERROR_LIMIT, (key, frame, size))
-        self.assertLessEqual(off, PIXELS_OFF_LIMIT, (key, frame, size))
-        time.sleep(0.2)
-        self.assertEqual(self.frames(), 1, "a still frame is drawn once")
+class Phone(Scenario):
+    options = dict(width=320, height=640, pixel_ratio=3, touch=True)  # the narrowest phone
+
+    def test_fits_a_phone_and_pauses_by_touch(self):
+        self.open()
+        self.tap("#console button")  # 1. Ferguson Patches
+        self.viewing("Ferguson Patches")
+        layout = self.run_js("""
+            const c = document.getElementById('console');
+            return [document.documentElement.scrollWidth, window.innerWidth,
+                    c.scrollWidth <= c.clientWidth];""")
+        self.assertLessEqual(layout[0], layout[1], "no sideways scrolling")
+        self.assertTrue(layout[2], "the computing line wraps")
+        v = self.view()
+        side = layout[1] - 32  # the page's margins
+        self.assertEqual(v["box"][2:], [side, side])
+        self.assertEqual(v["buffer"], [side * 3, side * 3], "drawn in device pixels")
+
+        # Paused: no idle step, the frame stays; resumed, on from it.
+        self.tap("#pause")
+        self.wait(lambda: self.run_js("return document.getElementById('pause').textContent")
+                  == "Play", "the pause")
+        paused = self.view()["step"]
+        before = self.canvas_shown()
+        time.sleep(0.5)
+        self.assertEqual(self.view()["step"], paused)
+        self.assertEqual(difference(before, self.canvas_shown()), (0.0, 0.0))
+        frames = self.view()["frames"]
+        self.tap("#pause")
+        self.wait(lambda: self.view()["step"] > paused + 2, "the animation again")
+        v = self.view()
+        self.assertLessEqual(v["step"] - paused, v["frames"] - frames, "on from the same frame")
+
+        # What is shown is that frame at full resolution.
+        self.tap("#pause")
+        self.wait(lambda: self.run_js("return document.getElementById('pause').textContent")
+                  == "Play", "the pause")
+        frame, shown = self.view()["step"], self.canvas_shown()
+        self.tap("#back")
+        self.at_menu()
+        self.open("?key=1&frame=%d&size=%dx%d" % (frame, side * 3, side * 3))
+        self.wait(lambda: self.view()["frames"] == 1, "the still of frame %d" % frame)
+        mean, off = difference(shown, self.canvas_drawn())
+        self.assertLessEqual(mean, MEAN_ERROR_LIMIT, (self.engine, mean, off))
+        self.assertLessEqual(off, PIXELS_OFF_LIMIT, (self.engine, mean, off))
+        self.assertEqual(self.browser.errors(), [])
+
+
+class HighDensity(Scenario):
+    options = dict(pixel_ratio=2)
+
+    def test_a_lost_context_comes_back_where_it_was(self):
+        self.open()
+        self.browser.press("2")
+        self.viewing("Cubic Patches")
+        self.assertEqual(self.view()["buffer"], [1200, 1200], "600 CSS px at a pixel ratio of 2")
+        self.run_js("""
+            const c = document.getElementById('view');
+            const gl = c.getContext('webgl2') || c.getContext('webgl');
+            window.pvLose = gl.getExtension('WEBGL_lose_context');
+            pvLose.loseContext();""")
+        self.wait(lambda: "lost" in self.message(), "the line while the context is lost")
+        lost = self.view()["step"]
+        time.sleep(0.5)
+        self.assertEqual(self.view()["step"], lost, "no idle steps while it is lost")
+        self.run_js("pvLose.restoreContext();")
+        self.wait(lambda: self.message() == "" and self.view()["step"] > lost + 2,
+                  "the restored context")
+        self.assertGreater(self.view()["step"], lost)
+        picture = self.canvas_shown()
+        self.assertLess(picture.dark(), 0.95, "the picture is back")
+        self.assertEqual(self.browser.errors(), [])
+
+
+class Stills(Scenario):
+    options = dict(reduced_motion=True)
 
     def test_match_the_recorder(self):
         for key in "12":
             for frame in (0, 7, 23):
-                self.check(key, frame, "600x600")
-            self.check(key, 5, "320x200")
+                self.still_against_recorder(key, frame, "600x600")
+            self.still_against_recorder(key, 5, "320x200")
+        # Parameters that sharing adds are ignored.
+        self.still_against_recorder(
+            "2", 5, "320x200", "?utm_source=classroom&key=2&frame=5&size=320x200&fbclid=IwAR0")
+        time.sleep(0.2)
+        self.assertEqual(self.view()["frames"], 1, "a still frame is drawn once")
+        self.assertEqual(self.browser.errors(), [])
+
+    def test_reduced_motion_starts_paused_on_the_first_frame(self):
+        self.open("?fbclid=IwAR0")
+        self.browser.press("1")
+        self.viewing("Ferguson Patches")
+        self.assertEqual(self.run_js("return document.getElementById('pause').textContent"),
+                         "Play")
+        time.sleep(0.5)
+        self.assertEqual(self.view()["step"], 0)
+        self.click("#pause")
+        self.wait(lambda: self.view()["step"] > 2, "the animation after Play")
         self.assertEqual(self.browser.errors(), [])
 
 
-class Refusals(Page):
+class Refusals(Scenario):
     def test_bad_links_draw_nothing(self):
         for query, why in (("?key=1&frame=3600", "frame takes a whole number from 0 to 3599"),
-                           ("?frame=3", "it needs a key"),
+                           ("?frame=3&fbclid=1", "it needs a key"),
                            ("?key=1&size=8x8", "size takes WIDTHxHEIGHT"),
                            ("?key=12", "key takes one character"),
-                           ("?key=1&zoom=2", "not 'zoom'")):
+                           ("?key=1&key=2", "key is given twice")):
             self.open(query)
-            self.wait(lambda: self.message() != "", what="the line for " + query)
             self.assertIn("This link cannot be drawn: ", self.message())
             self.assertIn(why, self.message())
-            self.assertIsNone(self.canvas("data-frames"), query)
+            self.assertFalse(self.view()["shown"], query)
             self.assertEqual(self.console(), "", query)
+            self.assertLess(self.shown().dark(), DARK_AT_MENU_LIMIT, query)
         self.assertEqual(self.browser.errors(), [])
 
-    def test_without_webgl(self):
-        self.browser.close()
-        self.browser = Browser(["--disable-webgl", "--disable-3d-apis"])
+
+class WithoutWebGl(Scenario):
+    options = dict(webgl=0)
+
+    def test_one_line(self):
         for query in ("", "?key=1"):
             self.open(query)
-            self.wait(lambda: self.message() != "", what="the line without WebGL")
             self.assertIn("WebGL", self.message())
-            self.assertIsNone(self.canvas("data-frames"))
+            self.assertFalse(self.view()["shown"])
             self.assertEqual(self.console(), "")
-            self.assertEqual(self.browser.errors(), [])
+            self.assertLess(self.shown().dark(), DARK_AT_MENU_LIMIT, query)
+        self.assertEqual(self.browser.errors(), [])
+
+
+class WebGlOne(Scenario):
+    options = dict(webgl=1)
+
+    def test_draws_as_webgl_2(self):
+        if self.engine == "webkit":
+            self.skipTest("WebKitGTK has no switch that hides WebGL 2")
+        for key in "12":
+            self.still_against_recorder(key, 7, "600x600")
+            self.assertEqual(self.run_js(
+                "return document.getElementById('view').getContext('webgl2')"), None)
+        self.open()
+        self.browser.press("1")
+        self.viewing("Ferguson Patches")
+        self.wait(lambda: self.view()["step"] > 2, "the animation")
+        self.assertEqual(self.browser.errors(), [])
+
+
+def load_tests(loader, tests, pattern):
+    """Each scenario once for each engine asked for."""
+    suite = unittest.TestSuite()
+    for engine in ENGINE_LIST:
+        for scenario in Scenario.__subclasses__():
+            case = type("%s_%s" % (scenario.__name__, engine), (scenario, unittest.TestCase),
+                        {"engine": engine})
+            suite.addTests(loader.loadTestsFromTestCase(case))
+    return suite
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 3:
+    if len(sys.argv) < 3 or any(e not in ENGINES for e in sys.argv[3:]):
         sys.exit(__doc__)
     RECORDER = os.path.abspath(sys.argv[2])
+    ENGINE_LIST = sys.argv[3:] or list(ENGINES)
     unittest.main(argv=[sys.argv[0], "-v"])
