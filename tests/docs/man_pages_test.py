@@ -2,11 +2,14 @@
 # The manual pages against the programs: each renders without a single
 # warning from man and groff (all of groff's warnings on) and has the usual
 # sections; each lists exactly the options that its program's --help shows;
-# the pages and --version name the project's version.
+# the pages and --version name the project's version; the Markdown copies
+# that the repository's web page shows are the pages' current rendering, and
+# a copy that lags behind its page is caught.
 #
-#   man_pages_test.py MAN_DIR VERSION PATCHVIEW_RECORD PATCHVIEW_MEASURE [unittest options]
+#   man_pages_test.py MAN_DIR VERSION PATCHVIEW_RECORD PATCHVIEW_MEASURE MAN_MARKDOWN
+#                     [unittest options]
 
-import os, re, subprocess, sys, unittest  # noqa: E401
+import os, re, shutil, subprocess, sys, tempfile, unittest  # noqa: E401
 
 PAGES = ("patchview", "patchview-record", "patchview-measure")
 SECTIONS = ("NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "EXIT STATUS", "EXAMPLES", "SEE ALSO")
@@ -14,9 +17,10 @@ SECTIONS = ("NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "EXIT STATUS", "EXAMPL
 OPTION = re.compile(r"(?<![\w-])(--[a-z][a-z-]*|-h)\b")
 
 
-def render(page):
-    """The page as man shows it at 80 columns, and what man and groff said."""
-    env = dict(os.environ, LC_ALL="C.UTF-8", MANROFFSEQ="", MANWIDTH="80", MAN_KEEP_FORMATTING="")
+def render(page, width=80):
+    """The page as man shows it at `width` columns, and what man and groff said."""
+    env = dict(os.environ, LC_ALL="C.UTF-8", MANROFFSEQ="", MANWIDTH=str(width),
+               MAN_KEEP_FORMATTING="")
     env.pop("MANPAGER", None)
     env.pop("PAGER", None)
     done = subprocess.run(["man", "--warnings=w", "-E", "UTF-8", "-l", os.path.join(MAN_DIR, page + ".1")],
@@ -71,6 +75,50 @@ class ManPages(unittest.TestCase):
         self.assertEqual((done.returncode, done.stdout), (2, ""), "--version takes no value")
 
 
+class MarkdownCopies(unittest.TestCase):
+    def check(self, man_dir):
+        return subprocess.run([sys.executable, MAN_MARKDOWN, "--check", man_dir],
+                              capture_output=True, text=True, timeout=60)
+
+    def test_copies_are_the_current_rendering(self):
+        done = self.check(MAN_DIR)
+        self.assertEqual((done.returncode, done.stderr), (0, ""),
+                         "the Markdown copies differ from their pages: run scripts/man-pages")
+
+    def test_copies_show_every_section_and_option_of_the_page(self):
+        for page in PAGES:
+            with open(os.path.join(MAN_DIR, page + ".1.md"), encoding="utf-8") as f:
+                copy = f.read()
+            self.assertTrue(copy.startswith("# " + page + "(1)\n"), page)
+            headings = re.findall(r"^## (.+)$", copy, re.M)
+            for section in SECTIONS:
+                self.assertIn(section, headings, page)
+            self.assertEqual(set(OPTION.findall(copy)),
+                             # So wide that no option is hyphenated at a line's end.
+                             set(OPTION.findall(render(page, 1000)[1])), page)
+            self.assertTrue(copy.rstrip().splitlines()[-1].startswith("patchview " + VERSION + " "),
+                            page)
+
+    def test_a_copy_behind_its_page_is_caught_and_rendered_again(self):
+        with tempfile.TemporaryDirectory() as work:
+            for page in PAGES:
+                for name in (page + ".1", page + ".1.md"):
+                    shutil.copy(os.path.join(MAN_DIR, name), work)
+            source = os.path.join(work, "patchview-record.1")
+            with open(source, "a", encoding="utf-8") as f:
+                f.write(".PP\nA sentence that the copy lacks.\n")
+            done = self.check(work)
+            self.assertEqual(done.returncode, 1)
+            self.assertIn("patchview-record.1.md", done.stderr)
+            self.assertNotIn("patchview-measure.1.md", done.stderr)
+            done = subprocess.run([sys.executable, MAN_MARKDOWN, work],
+                                  capture_output=True, text=True, timeout=60)
+            self.assertEqual(done.returncode, 0, done.stderr)
+            with open(source + ".md", encoding="utf-8") as f:
+                self.assertIn("A sentence that the copy lacks.", f.read())
+            self.assertEqual(self.check(work).returncode, 0)
+
+
 if __name__ == "__main__":
-    MAN_DIR, VERSION, RECORD, MEASURE = sys.argv[1:5]
-    unittest.main(argv=[sys.argv[0], *sys.argv[5:]])
+    MAN_DIR, VERSION, RECORD, MEASURE, MAN_MARKDOWN = sys.argv[1:6]
+    unittest.main(argv=[sys.argv[0], *sys.argv[6:]])
