@@ -314,11 +314,22 @@ class Firefox(Browser):
         self.call("launch", binary=shutil.which("firefox-esr") or "/usr/bin/firefox-esr",
                   width=width, height=height, pixelRatio=pixel_ratio, touch=touch,
                   reducedMotion=reduced_motion, webgl=webgl, profile=self.profile)
-        # No window manager gives the window the focus, which Firefox needs
-        # to show focus rings: a click on its blank page and X's own focus.
-        subprocess.run("xdotool mousemove 100 100 click 1 && xdotool search --onlyvisible "
-                       "--class firefox | head -n 1 | xargs -r xdotool windowfocus --sync",
-                       shell=True, env=env, check=True, timeout=20)
+        self.env = env
+        self.focus()
+
+    def focus(self):
+        """No window manager gives the window the focus, which Firefox needs
+        to show focus rings: a click into it and X's own focus, until the
+        page has it."""
+        for _ in range(20):
+            if self.run("return document.hasFocus()"):
+                return
+            subprocess.run("xdotool mousemove 100 100 click 1; xdotool search --onlyvisible "
+                           "--class firefox | xargs -r -n 1 xdotool windowfocus --sync",
+                           shell=True, env=self.env, timeout=20, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL)
+            time.sleep(0.25)
+        raise RuntimeError("Firefox's window did not get the focus")
 
     def call(self, op, **request):
         request["op"] = op
@@ -348,6 +359,7 @@ class Firefox(Browser):
 
     def get(self, url):
         self.call("get", url=url)
+        self.focus()
 
     def run(self, script, *args):
         return self.call("run", script=script, args=list(args))
