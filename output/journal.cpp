@@ -77,36 +77,24 @@ bool parseJournal(const std::string& text, std::vector<Entry>& entries) {
 // Undoes entry e, as far as it was done, judging by the inodes at its names:
 // 1 when something was put back, 0 when nothing had been done, -1 on failure.
 int rollBackFile(int folder, int privateFd, const Entry& e) {
-    const ino_t atName = fileAt(folder, e.name);
-    switch (e.op) {
-        case 'R': {
-            bool movedBack = false;
-            if (atName != 0 && atName == e.made) {
-                if (fileAt(privateFd, e.temporary) == e.old) {
-                    return renameat2(privateFd, e.temporary.c_str(), folder, e.name.c_str(),
-                                     RENAME_EXCHANGE) == 0
-                               ? 1
-                               : -1;
-                }
-                if (renameNoReplace(folder, e.name, privateFd, e.temporary) != 0) {
-                    return -1;
-                }
-                movedBack = true;
-            }
-            if ((movedBack || atName == 0) && fileAt(privateFd, asideOf(e.temporary)) == e.old) {
-                return renameNoReplace(privateFd, asideOf(e.temporary), folder, e.name) == 0 ? 1
-                                                                                             : -1;
-            }
-            return movedBack ? 1 : 0;
-        }
-        case 'N':
-            if (atName != 0 && atName == e.made) {
-                return renameNoReplace(folder, e.name, privateFd, e.temporary) == 0 ? 1 : -1;
-            }
-            return 0;
-        default:
-            return 0;
+    // The new file at the name goes back to the private folder (an exchange
+    // brings the old one back with it).
+    const bool madeThere = fileAt(folder, e.name) == e.made && e.made != 0;
+    if (madeThere && e.op == 'R' && fileAt(privateFd, e.temporary) == e.old) {
+        return renameat2(privateFd, e.temporary.c_str(), folder, e.name.c_str(), RENAME_EXCHANGE) ==
+                       0
+                   ? 1
+                   : -1;
     }
+    if (madeThere && renameNoReplace(folder, e.name, privateFd, e.temporary) != 0) {
+        return -1;
+    }
+    // An old file moved aside without an exchange comes back the same way.
+    const std::string aside = asideOf(e.temporary);
+    if (e.op == 'R' && fileAt(folder, e.name) == 0 && fileAt(privateFd, aside) == e.old) {
+        return renameNoReplace(privateFd, aside, folder, e.name) == 0 ? 1 : -1;
+    }
+    return madeThere ? 1 : 0;
 }
 
 }  // namespace
