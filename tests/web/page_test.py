@@ -480,6 +480,14 @@ class Colouring(Scenario):
             "return document.getElementById('view').getAttribute('aria-label')"))
         self.against_recorder(self.canvas_shown(), "key 1 frame 0, distance, by the controls",
                               "1", 0, "600x600", "distance")
+        # The legend's bar: the map's ends and middle, as the frames use them.
+        picture, scale = self.shown(), self.view()["ratio"]
+        x, y, w, h = (round(n * scale) for n in self.rect("#legend-bar"))
+        for at, stop in ((x + 2, (59, 76, 192)), (x + w // 2, (221, 220, 220)),
+                         (x + w - 3, (180, 4, 38))):
+            k = 3 * ((y + h // 2) * picture.width + at)
+            for got, want in zip(picture.rgb[k:k + 3], stop):
+                self.assertLessEqual(abs(got - want), 4, (self.engine, at - x, stop))
         self.choose_style("derivatives", "scaled", "8.83")
         self.against_recorder(self.canvas_shown(),
                               "key 1 frame 0, scaled, distance, by the controls", "1", 0,
