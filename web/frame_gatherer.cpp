@@ -54,6 +54,17 @@ std::uint32_t* appendTriangles(std::uint32_t mode, std::uint32_t n, std::uint32_
             *out++ = base + k;
             *out++ = base + k + 1;
         }
+    } else if (mode == GatherQuads) {
+        // Each quad a fan from its first corner, as a polygon.
+        for (std::uint32_t k = 0; 4 * k + 3 < n; ++k) {
+            const std::uint32_t a = base + 4 * k;
+            *out++ = a;
+            *out++ = a + 1;
+            *out++ = a + 2;
+            *out++ = a;
+            *out++ = a + 2;
+            *out++ = a + 3;
+        }
     } else if (mode == GatherQuadStrip) {
         // Quad k has the corners 2k, 2k + 1, 2k + 3, 2k + 2 in turn.
         for (std::uint32_t k = 0; 2 * k + 3 < n; ++k) {
@@ -74,6 +85,9 @@ std::uint32_t* appendTriangles(std::uint32_t mode, std::uint32_t n, std::uint32_
 std::uint32_t trianglesOf(std::uint32_t mode, std::uint32_t n) {
     if (mode == GatherPolygon) {
         return n >= 3 ? n - 2 : 0;
+    }
+    if (mode == GatherQuads) {
+        return 2 * (n / 4);
     }
     if (mode == GatherQuadStrip) {
         return n >= 4 ? 2 * (n / 2 - 1) : 0;

@@ -9,6 +9,7 @@
 #include <vector>
 
 // GL's numbers for the primitives and matrix modes that the host knows.
+constexpr std::uint32_t GatherQuads = 0x0007;       // GL_QUADS
 constexpr std::uint32_t GatherPolygon = 0x0009;     // GL_POLYGON
 constexpr std::uint32_t GatherQuadStrip = 0x0008;   // GL_QUAD_STRIP
 constexpr std::uint32_t GatherModelView = 0x1700;   // GL_MODELVIEW
@@ -47,8 +48,9 @@ struct PrimitiveRun {
 };
 
 // Triangles of a primitive of mode with n vertices: a polygon is a fan from
-// its first vertex; a quad strip gives two triangles per quad (its odd last
-// vertex, if any, is dropped, as GL drops it). Other modes give none.
+// its first vertex; quads and a quad strip give two triangles per quad
+// (vertices left over, if any, are dropped, as GL drops them). Other modes
+// give none.
 std::uint32_t trianglesOf(std::uint32_t mode, std::uint32_t n);
 
 class FrameGatherer {

@@ -10,6 +10,8 @@
 #include "app/globals.h"
 #include "app/idle.h"
 #include "app/view.h"
+#include "display/distance_colours.h"
+#include "display/frame_style.h"
 #include "surface/surface_grid.h"
 #include "web/gl_backend.h"
 #include "web/still_link.h"
@@ -98,6 +100,41 @@ EMSCRIPTEN_KEEPALIVE int pv_link_width() {
 }
 EMSCRIPTEN_KEEPALIVE int pv_link_height() {
     return link.height;
+}
+EMSCRIPTEN_KEEPALIVE int pv_link_distance() {
+    return link.distance ? 1 : 0;
+}
+EMSCRIPTEN_KEEPALIVE int pv_link_scaled() {
+    return link.scaled ? 1 : 0;
+}
+
+// Whether the chosen mode is the Ferguson patches, the one mode with a
+// choice of derivatives.
+EMSCRIPTEN_KEEPALIVE int pv_ferguson() {
+    return patchMode == 0 ? 1 : 0;
+}
+
+// The frames' colouring and derivatives from now on; 0, and nothing
+// changed, for scaled derivatives with the cubic strips.
+EMSCRIPTEN_KEEPALIVE int pv_set_style(int distance, int scaled) {
+    const FrameStyle style{distance != 0 ? Colouring::Distance : Colouring::Shading,
+                           scaled != 0 ? Derivatives::PerStep : Derivatives::PerRadian};
+    if (!styleFitsMode(style)) {
+        return 0;
+    }
+    setFrameStyle(style);
+    return 1;
+}
+
+// The distance colouring's scale D in % of the radius. The first call after
+// a sampling, for each representation, measures it, which takes a while.
+EMSCRIPTEN_KEEPALIVE double pv_scale_percent() {
+    return distanceScalePercent();
+}
+
+// The map's five stops, three 8-bit sRGB channels each, for the legend.
+EMSCRIPTEN_KEEPALIVE const unsigned char* pv_distance_stops() {
+    return &DistanceStops[0][0];
 }
 
 // The menu's key (its byte; -1 for none): the mode and steps, from the

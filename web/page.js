@@ -11,6 +11,9 @@ Module.pvPageStart = function () {
   const controls = document.getElementById('controls');
   const backButton = document.getElementById('back');
   const pauseButton = document.getElementById('pause');
+  const legend = document.getElementById('legend');
+  const colouringControls = document.getElementById('colouring');
+  const derivativesControls = document.getElementById('derivatives');
   const text = (pointer) => UTF8ToString(pointer);
   const StartTitle = document.title;
 
@@ -88,12 +91,62 @@ Module.pvPageStart = function () {
     loop = 0;
   };
 
-  const describe = (title, frame) => {
-    const shown = title === 'Ferguson Patches'
-        ? 'blue Ferguson patches on the side that faces the eye'
-        : 'shaded cubic strips tinted from green to blue';
+  // The style the controls ask for: the distance colouring or the
+  // shading, the Ferguson patches' derivatives scaled or as drawn.
+  const chosenStyle = () => ({
+    distance: colouringControls.querySelector('input:checked').value === 'distance',
+    scaled: derivativesControls.querySelector('input:checked').value === 'scaled',
+  });
+
+  const describe = (title, style, frame) => {
+    const ferguson = title === 'Ferguson Patches';
+    let shown = ferguson ? 'Ferguson patches' : 'cubic strips';
+    if (ferguson && style.scaled) {
+      shown += ' with their derivatives scaled by the steps';
+    }
+    if (style.distance) {
+      shown += ' coloured by their distance from the exact tube, blue inside and red outside';
+    } else {
+      shown = ferguson ? 'blue ' + shown + ' on the side that faces the eye'
+                       : 'shaded ' + shown + ' tinted from green to blue';
+    }
     const when = frame === undefined ? 'as the eye circles it' : 'frame ' + frame;
     return title + ': a tube swept along a knotted curve, drawn as ' + shown + ', ' + when;
+  };
+
+  // The legend's bar: the map's stops as the C++ colours with them, linear
+  // in sRGB between them as the gradient is.
+  const stops = Module._pv_distance_stops();
+  document.getElementById('legend-bar').style.background = 'linear-gradient(to right, ' +
+      [0, 1, 2, 3, 4].map((k) => 'rgb(' + HEAPU8[stops + 3 * k] + ', ' + HEAPU8[stops + 3 * k + 1] +
+                                 ', ' + HEAPU8[stops + 3 * k + 2] + ') ' + 25 * k + '%').join(', ') +
+      ')';
+
+  // The legend for the distance colouring, with the scale D in % of the
+  // radius as the recorder prints it; hidden for the shading. The first
+  // scale after a sampling measures the representation.
+  const showLegend = (distance) => {
+    legend.hidden = !distance;
+    if (!distance) {
+      return;
+    }
+    const d = String(Number(Module._pv_scale_percent().toPrecision(3)));
+    document.getElementById('legend-low').textContent = '\u2212' + d + ' %';
+    document.getElementById('legend-high').textContent = '+' + d + ' %';
+    document.getElementById('legend-text').textContent =
+        'Distance from the exact tube, from \u2212' + d + ' % to +' + d +
+        ' % of its radius: blue inside, grey on it, red outside.';
+  };
+
+  // The controls' style for the chosen mode; the cubic strips have no
+  // choice of derivatives, so theirs are not offered.
+  const applyStyle = () => {
+    const ferguson = Module._pv_ferguson() === 1;
+    derivativesControls.hidden = !ferguson;
+    const style = chosenStyle();
+    Module._pv_set_style(style.distance ? 1 : 0, style.scaled && ferguson ? 1 : 0);
+    showLegend(style.distance);
+    canvas.setAttribute('aria-label', describe(document.title, style));
   };
 
   // The drawing buffer in device pixels for the canvas's size on the page,
@@ -163,10 +216,15 @@ Module.pvPageStart = function () {
   if (still) {
     Module._pv_choose(Module._pv_link_key());
     Module._pv_sample();
+    // As the recorder: the style after the sampling, then its scale.
+    const style = {distance: Module._pv_link_distance() === 1,
+                   scaled: Module._pv_link_scaled() === 1};
+    Module._pv_set_style(style.distance ? 1 : 0, style.scaled ? 1 : 0);
+    showLegend(style.distance);
     // The link's size is the picture's, in image pixels, as the recorder's.
     canvas.style.width = Module._pv_link_width() + 'px';
     openView(Module._pv_link_width(), Module._pv_link_height());
-    canvas.setAttribute('aria-label', describe(document.title, Module._pv_link_frame()));
+    canvas.setAttribute('aria-label', describe(document.title, style, Module._pv_link_frame()));
     canvas.hidden = false;
     for (let k = Module._pv_link_frame(); k > 0; --k) {
       Module._pv_step();
@@ -202,6 +260,7 @@ Module.pvPageStart = function () {
     document.title = StartTitle;
     canvas.hidden = true;
     controls.hidden = true;
+    legend.hidden = true;
     showConsole(true);
   };
 
@@ -230,7 +289,7 @@ Module.pvPageStart = function () {
       canvas.hidden = false;
       controls.hidden = false;
       openView(bufferSide(), bufferSide());
-      canvas.setAttribute('aria-label', describe(document.title));
+      applyStyle();  // measures now, if need be, so that no frame waits
       state = 'view';
       // With reduced motion asked for, the view waits on its first frame.
       setPaused(window.matchMedia('(prefers-reduced-motion: reduce)').matches);
@@ -248,6 +307,31 @@ Module.pvPageStart = function () {
       consoleText.querySelector('button').focus();
     }
   };
+
+  // A new style redraws the frame shown; the distance colouring's first
+  // scale for a representation takes a moment, said first.
+  const restyle = () => {
+    if (state !== 'view') {
+      return;
+    }
+    if (chosenStyle().distance && !lost) {
+      say('Measuring the distances from the tube\u2026');
+    }
+    window.requestAnimationFrame(() => window.setTimeout(() => {
+      if (state !== 'view') {
+        return;
+      }
+      applyStyle();
+      if (!lost) {
+        say('');
+        if (drawn > 0) {
+          drawFrame(false);
+        }
+      }
+    }, 0));
+  };
+  colouringControls.addEventListener('change', restyle);
+  derivativesControls.addEventListener('change', restyle);
 
   backButton.addEventListener('click', stop);
   pauseButton.addEventListener('click', () => setPaused(!paused));

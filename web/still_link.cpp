@@ -1,5 +1,6 @@
 #include "web/still_link.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -38,6 +39,16 @@ bool readParameter(const std::string& name, const std::string& value, StillLink&
         return readNumber(value, 0, MaxStillFrame, link.frame) ||
                bad(error, "frame takes a whole number from 0 to 3599, not '" + value + "'");
     }
+    if (name == "colour") {
+        link.distance = value == "distance";
+        return link.distance || value == "shading" ||
+               bad(error, "colour takes shading or distance, not '" + value + "'");
+    }
+    if (name == "derivatives") {
+        link.scaled = value == "scaled";
+        return link.scaled || value == "as-drawn" ||
+               bad(error, "derivatives takes as-drawn or scaled, not '" + value + "'");
+    }
     const std::size_t x = value.find('x');
     return (x != std::string::npos &&
             readNumber(value.substr(0, x), MinStillSide, MaxStillSide, link.width) &&
@@ -49,11 +60,12 @@ bool readParameter(const std::string& name, const std::string& value, StillLink&
 
 LinkKind readStillLink(const LinkParameters& parameters, StillLink& link, std::string& error) {
     link = StillLink();
-    const char* const names[3] = {"key", "frame", "size"};
-    bool seen[3] = {false, false, false};
+    constexpr int Names = 5;
+    const char* const names[Names] = {"key", "frame", "size", "colour", "derivatives"};
+    bool seen[Names] = {};
     for (const auto& [name, value] : parameters) {
         int which = -1;
-        for (int n = 0; n < 3; ++n) {
+        for (int n = 0; n < Names; ++n) {
             which = name == names[n] ? n : which;
         }
         if (which < 0) {
@@ -68,11 +80,16 @@ LinkKind readStillLink(const LinkParameters& parameters, StillLink& link, std::s
             return LinkKind::Bad;
         }
     }
-    if (!seen[0] && !seen[1] && !seen[2]) {
+    if (std::none_of(seen, seen + Names, [](bool s) { return s; })) {
         return LinkKind::Interactive;
     }
     if (!seen[0]) {
         bad(error, "it needs a key, as in key=1&frame=0&size=600x600");
+        return LinkKind::Bad;
+    }
+    if (link.scaled && link.key != '1') {
+        // The cubic strips always scale theirs: there is no other choice.
+        bad(error, "derivatives=scaled is for the Ferguson patches, key=1, only");
         return LinkKind::Bad;
     }
     return LinkKind::Still;

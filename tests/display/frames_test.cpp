@@ -12,6 +12,7 @@
 #include "display/cubic_display.h"
 #include "display/ferguson_display.h"
 #include "display/frame.h"
+#include "display/frame_style.h"
 #include "gl_stand_in.h"
 #include "primitive_digest.h"
 #include "record/frame_loop.h"
@@ -112,16 +113,21 @@ TEST(Frames, DrawPatchOverEveryCellAndTheFacingCutOff) {
 }
 
 TEST(Frames, PrimitivesThatTheWebHostGathersToo) {
-    for (const int key : {'1', '2'}) {
+    // Shaded, in the distance colouring, and (Ferguson) with scaled
+    // derivatives.
+    for (const auto& [key, style] : {std::pair{'1', 0}, {'2', 0}, {'1', 1}, {'1', 2}, {'2', 1}}) {
+        setFrameStyle({style == 0 ? Colouring::Shading : Colouring::Distance,
+                       style == 2 ? Derivatives::PerStep : Derivatives::PerRadian});
         startUp(key == '1' ? 72 : 8);
         PrimitiveDigest digest;
         gl = GlStandIn();
         gl.primitives = &digest;
-        drawFrames(24, [&](int k) {
-            EXPECT_EQ(pinnedFrameMismatch(key, k, digest), "");
+        drawFrames(style == 0 ? 24 : 8, [&](int k) {
+            EXPECT_EQ(pinnedFrameMismatch(key, k, digest, style), "");
             digest = PrimitiveDigest();
             return true;
         });
         gl = GlStandIn();
     }
+    setFrameStyle(FrameStyle());
 }

@@ -75,21 +75,35 @@ struct PinnedPrimitives {
     std::uint64_t digest;
     std::uint64_t primitives;
     std::uint64_t vertices;
+    // 0: shaded; 1: distance colouring; 2: distance, scaled derivatives.
+    int style = 0;
 };
 
 // Frames 0, 7 and 23 of both modes, pinned from the stand-in, whose call
 // digests of the same frames were verified independently.
 inline constexpr PinnedPrimitives PinnedFrames[] = {
-    {'1', 0, 0x337d337236b05f3du, 114703, 458812},  {'1', 7, 0x727cf638ac84b8f5u, 111658, 446632},
-    {'1', 23, 0x4c3448baa2b724cdu, 110913, 443652}, {'2', 0, 0x8b7435d93e634545u, 8100, 97200},
-    {'2', 7, 0x3ff8f5d93e634545u, 8100, 97200},     {'2', 23, 0xae1075d93e634545u, 8100, 97200},
+    {'1', 0, 0x337d337236b05f3du, 114703, 458812},
+    {'1', 7, 0x727cf638ac84b8f5u, 111658, 446632},
+    {'1', 23, 0x4c3448baa2b724cdu, 110913, 443652},
+    {'2', 0, 0x8b7435d93e634545u, 8100, 97200},
+    {'2', 7, 0x3ff8f5d93e634545u, 8100, 97200},
+    {'2', 23, 0xae1075d93e634545u, 8100, 97200},
+    // The distance colouring's frames 0 and 7: the cubic strips as runs of
+    // GL_QUADS, five quads a strip.
+    {'1', 0, 0x7c6bf37236b05f3du, 114703, 458812, 1},
+    {'1', 7, 0xe5403638ac84b8f5u, 111658, 446632, 1},
+    {'1', 0, 0xdfd479b8d2999795u, 114942, 459768, 2},
+    {'1', 7, 0x0320412e6bb2c815u, 112142, 448568, 2},
+    {'2', 0, 0x1e108007359bec45u, 8100, 162000, 1},
+    {'2', 7, 0xc31bc007359bec45u, 8100, 162000, 1},
 };
 
-// What differs between frame k of key's mode, folded into digest, and its
-// pin; empty when they agree or the frame is not pinned.
-inline std::string pinnedFrameMismatch(int key, int k, const PrimitiveDigest& digest) {
+// What differs between frame k of key's mode in style, folded into digest,
+// and its pin; empty when they agree or the frame is not pinned.
+inline std::string pinnedFrameMismatch(int key, int k, const PrimitiveDigest& digest,
+                                       int style = 0) {
     for (const PinnedPrimitives& pin : PinnedFrames) {
-        if (pin.key != key || pin.steps != k) {
+        if (pin.key != key || pin.steps != k || pin.style != style) {
             continue;
         }
         if (digest.value() == pin.digest && digest.primitives() == pin.primitives &&
@@ -98,8 +112,10 @@ inline std::string pinnedFrameMismatch(int key, int k, const PrimitiveDigest& di
         }
         char line[200];
         std::snprintf(line, sizeof line,
-                      "key %c frame %d: digest 0x%016llx, %llu primitives, %llu vertices",
-                      static_cast<char>(key), k, static_cast<unsigned long long>(digest.value()),
+                      "key %c frame %d style %d: digest 0x%016llx, %llu primitives, %llu "
+                      "vertices",
+                      static_cast<char>(key), k, style,
+                      static_cast<unsigned long long>(digest.value()),
                       static_cast<unsigned long long>(digest.primitives()),
                       static_cast<unsigned long long>(digest.vertices()));
         return line;

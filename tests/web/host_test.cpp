@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/view.h"
+#include "display/frame_style.h"
 #include "primitive_digest.h"
 #include "record/frame_loop.h"
 #include "surface_fixture.h"
@@ -74,10 +75,14 @@ void vertices(int n) {
 }  // namespace
 
 TEST_F(WebHost, GathersThePinnedFramesAsTheStandInRecordsThem) {
-    for (const int key : {'1', '2'}) {
+    // Shaded, in the distance colouring (the strips as runs of GL_QUADS),
+    // and (Ferguson) with scaled derivatives.
+    for (const auto& [key, style] : {std::pair{'1', 0}, {'2', 0}, {'1', 1}, {'1', 2}, {'2', 1}}) {
+        setFrameStyle({style == 0 ? Colouring::Shading : Colouring::Distance,
+                       style == 2 ? Derivatives::PerStep : Derivatives::PerRadian});
         startUp(key == '1' ? 72 : 8);
-        drawFrames(24, [&](int k) {
-            EXPECT_EQ(pinnedFrameMismatch(key, k, gl.digest), "");
+        drawFrames(style == 0 ? 24 : 8, [&](int k) {
+            EXPECT_EQ(pinnedFrameMismatch(key, k, gl.digest, style), "");
             // One batch a frame, drawn at the swap, after the clear.
             EXPECT_EQ(gl.calls.size(), 3u);
             EXPECT_EQ(gl.calls.front(), "clear 16640");
@@ -87,12 +92,14 @@ TEST_F(WebHost, GathersThePinnedFramesAsTheStandInRecordsThem) {
             return true;
         });
     }
+    setFrameStyle(FrameStyle());
 }
 
-TEST_F(WebHost, TrianglesOfPolygonsAndQuadStrips) {
+TEST_F(WebHost, TrianglesOfPolygonsQuadsAndQuadStrips) {
     // A quad and a pentagon are fans from their first vertex; a quad strip
-    // gives two triangles per quad and drops an odd last vertex; what makes
-    // no triangle is dropped, as are vertices outside begin and end.
+    // gives two triangles per quad and drops an odd last vertex; GL_QUADS
+    // each four a fan, and drops what is left over; what makes no triangle
+    // is dropped, as are vertices outside begin and end.
     glVertex3f(9.0f, 9.0f, 9.0f);
     glBegin(GL_POLYGON);
     vertices(4);
@@ -109,13 +116,21 @@ TEST_F(WebHost, TrianglesOfPolygonsAndQuadStrips) {
     glBegin(GL_QUAD_STRIP);
     vertices(3);
     glEnd();
+    glBegin(GL_QUADS);
+    vertices(9);
+    glEnd();
+    glBegin(GL_QUADS);
+    vertices(3);
+    glEnd();
     glutSwapBuffers();
-    EXPECT_EQ(gl.calls, (std::vector<std::string>{"draw 16", "present"}));
+    EXPECT_EQ(gl.calls, (std::vector<std::string>{"draw 25", "present"}));
     EXPECT_EQ(gl.lastIndices,
               (std::vector<std::uint32_t>{0,  1,  2,  0,  2,  3,            // quad
                                           4,  5,  6,  4,  6,  7,  4, 7, 8,  // pentagon
                                           9,  10, 12, 9,  12, 11,           // strip: first quad
-                                          11, 12, 14, 11, 14, 13}));  // second; vertex 15 unused
+                                          11, 12, 14, 11, 14, 13,     // second; vertex 15 unused
+                                          16, 17, 18, 16, 18, 19,     // quads: fans of each four
+                                          20, 21, 22, 20, 22, 23}));  // vertex 24 unused
     EXPECT_FALSE(gl.lastUnchanged);
 
     // Frames of one kind of primitive share one list and draw a prefix of it,
@@ -208,7 +223,7 @@ TEST_F(WebHost, ProjectsAsTheWindowDoes) {
     EXPECT_NEAR(m[2] * 3.0 + m[10] * 4.0 + m[14], 0.0, 1e-6);
 }
 
-TEST(StillLink, ReadsTheKeyFrameAndSizeIgnoresOthersAndRefusesBadValues) {
+TEST(StillLink, ReadsTheKeyFrameSizeAndStyleIgnoresOthersAndRefusesBadValues) {
     using P = LinkParameters;
     StillLink link;
     std::string error;
@@ -216,6 +231,7 @@ TEST(StillLink, ReadsTheKeyFrameAndSizeIgnoresOthersAndRefusesBadValues) {
         P parameters;
         LinkKind kind;
         int key, frame, width, height;
+        int distance = 0, scaled = 0;
     };
     const Good good[] = {
         {{}, LinkKind::Interactive, -1, 0, 600, 600},
@@ -233,12 +249,30 @@ TEST(StillLink, ReadsTheKeyFrameAndSizeIgnoresOthersAndRefusesBadValues) {
          16,
          4096},
         {{{"key", "2"}, {"key2", "9"}}, LinkKind::Still, '2', 0, 600, 600},
+        {{{"colour", "distance"}, {"key", "1"}, {"derivatives", "scaled"}},
+         LinkKind::Still,
+         '1',
+         0,
+         600,
+         600,
+         1,
+         1},
+        {{{"key", "2"}, {"colour", "distance"}, {"derivatives", "as-drawn"}, {"color", "x"}},
+         LinkKind::Still,
+         '2',
+         0,
+         600,
+         600,
+         1,
+         0},
+        {{{"key", "1"}, {"colour", "shading"}}, LinkKind::Still, '1', 0, 600, 600, 0, 0},
     };
     for (const Good& g : good) {
         const std::string what = ::testing::PrintToString(g.parameters);
         ASSERT_EQ(readStillLink(g.parameters, link, error), g.kind) << what << ": " << error;
-        EXPECT_EQ(std::vector<int>({link.key, link.frame, link.width, link.height}),
-                  std::vector<int>({g.key, g.frame, g.width, g.height}))
+        EXPECT_EQ(std::vector<int>(
+                      {link.key, link.frame, link.width, link.height, link.distance, link.scaled}),
+                  std::vector<int>({g.key, g.frame, g.width, g.height, g.distance, g.scaled}))
             << what;
     }
 
@@ -257,6 +291,14 @@ TEST(StillLink, ReadsTheKeyFrameAndSizeIgnoresOthersAndRefusesBadValues) {
         {{{"key", "1"}, {"size", "600"}}, "size takes"},
         {{{"key", "1"}, {"size", "600x"}}, "size takes"},
         {{{"key", "1"}, {"key", "2"}}, "key is given twice"},
+        {{{"colour", "distance"}}, "it needs a key"},
+        {{{"key", "1"}, {"colour", "Distance"}},
+         "colour takes shading or distance, not 'Distance'"},
+        {{{"key", "1"}, {"colour", ""}}, "colour needs a value"},
+        {{{"key", "1"}, {"derivatives", "per-step"}}, "derivatives takes as-drawn or scaled"},
+        {{{"key", "2"}, {"derivatives", "scaled"}}, "derivatives=scaled is for the Ferguson"},
+        {{{"derivatives", "scaled"}, {"key", "x"}}, "derivatives=scaled is for the Ferguson"},
+        {{{"key", "1"}, {"colour", "distance"}, {"colour", "shading"}}, "colour is given twice"},
     };
     for (const auto& [parameters, why] : bad) {
         const std::string what = ::testing::PrintToString(parameters);

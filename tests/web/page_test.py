@@ -2,8 +2,9 @@
 """The web page as people meet it, each scenario written once and run in
 every engine (browser.py): the dialogue and its keys, what is shown and what
 is hidden, a phone by touch with pause, the pixel ratio, a lost and restored
-WebGL context, reduced motion, shared links, refusals, WebGL 1, and still
-frames against the recorder's same frames. What is shown is read from
+WebGL context, reduced motion, shared links, refusals, WebGL 1, the
+colouring and derivatives controls with the legend, and still frames,
+shaded and coloured by distance, against the recorder's same frames. What is shown is read from
 screenshots.
 
 usage: page_test.py PATCHVIEW_HTML PATCHVIEW_RECORD [ENGINE ...]
@@ -31,6 +32,13 @@ PIXELS_OFF_LIMIT = 1.0  # % of the pixels off by more than 2 levels
 # At the menu, text alone is dark: a shown canvas, even empty, is far more.
 DARK_AT_MENU_LIMIT = 0.02  # of the viewport
 
+# The recorder's styles besides the shaded frames: key, colour, derivatives.
+STYLES = (("1", "distance", "as-drawn"), ("1", "distance", "scaled"),
+          ("1", "shading", "scaled"), ("2", "distance", "as-drawn"))
+# The distance colouring's scale of each, in % of the radius, as the
+# recorder prints it.
+SCALES = {("1", "as-drawn"): "20.6", ("1", "scaled"): "8.83", ("2", "as-drawn"): "0.656"}
+
 PAGE = None      # file:// address of the page, alone in an empty folder
 RECORDER = None
 FRAMES = None    # folder of the recorder's frames
@@ -47,6 +55,11 @@ def setUpModule():
             subprocess.run([RECORDER, "--frames", str(frames), "--size", size, "--png-frames",
                             "--out", os.path.join(FRAMES, size)],
                            input=key.encode(), check=True, stdout=subprocess.DEVNULL)
+    # The other styles, frames 0 to 7.
+    for key, colour, derivatives in STYLES:
+        subprocess.run([RECORDER, "--frames", "8", "--png-frames", "--colour", colour,
+                        "--derivatives", derivatives, "--out", os.path.join(FRAMES, "600x600")],
+                       input=key.encode(), check=True, stdout=subprocess.DEVNULL)
 
 
 def tearDownModule():
@@ -220,22 +233,46 @@ class Scenario:
         return self.run_js("const k = pvKeys.filter((e) => e[1]).map((e) => e[0]);"
                            " pvKeys = []; return k;")
 
-    def still_against_recorder(self, key, frame, size, query=None):
-        self.open(query or "?key=%s&frame=%d&size=%s" % (key, frame, size))
+    def recorded(self, key, frame, size="600x600", colour="shading", derivatives="as-drawn"):
+        """The recorder's frame of that key and style."""
+        name = "patchview-%s%s%s-%03d.png" % (
+            "ferguson" if key == "1" else "cubic", "-scaled" if derivatives == "scaled" else "",
+            "-distance" if colour == "distance" else "", frame)
+        with open(os.path.join(FRAMES, size, name), "rb") as f:
+            return Picture(f.read())
+
+    def against_recorder(self, picture, what, *frame_and_style):
+        mean, off = difference(picture, self.recorded(*frame_and_style))
+        print("  %s: %s: mean error %.4f %%, %.3f %% of pixels off by more than 2 levels" % (
+            self.engine, what, mean, off))
+        self.assertLessEqual(mean, MEAN_ERROR_LIMIT, (self.engine, what))
+        self.assertLessEqual(off, PIXELS_OFF_LIMIT, (self.engine, what))
+        return mean, off
+
+    def legend(self):
+        """The legend's ends as shown, or None when it is hidden."""
+        return self.run_js("""
+            const l = document.getElementById('legend');
+            return l.getClientRects().length === 0 ? null :
+                [document.getElementById('legend-low').textContent,
+                 document.getElementById('legend-high').textContent];""")
+
+    def still_against_recorder(self, key, frame, size, query=None, colour="shading",
+                               derivatives="as-drawn"):
+        style = ("&colour=" + colour if colour != "shading" else "") + (
+            "&derivatives=" + derivatives if derivatives != "as-drawn" else "")
+        self.open(query or "?key=%s&frame=%d&size=%s%s" % (key, frame, size, style))
         self.wait(lambda: self.view()["frames"] == 1, "frame %d of key %s" % (frame, key))
         v = self.view()
         self.assertEqual(v["title"], "Ferguson Patches" if key == "1" else "Cubic Patches")
         self.assertEqual("%dx%d" % tuple(v["buffer"]), size)
-        mode = "ferguson" if key == "1" else "cubic"
-        with open(os.path.join(FRAMES, size, "patchview-%s-%03d.png" % (mode, frame)), "rb") as f:
-            recorded = Picture(f.read())
-        mean, off = difference(self.canvas_drawn(), recorded)
-        print("  %s: key %s frame %2d at %s%s: mean error %.4f %%, %.3f %% of pixels off by "
-              "more than 2 levels" % (self.engine, key, frame, size,
-                                      " (shared link)" if query else "", mean, off))
-        self.assertLessEqual(mean, MEAN_ERROR_LIMIT, (self.engine, key, frame, size))
-        self.assertLessEqual(off, PIXELS_OFF_LIMIT, (self.engine, key, frame, size))
-        return mean, off
+        scale = SCALES.get((key, derivatives)) if colour == "distance" else None
+        self.assertEqual(self.legend(), scale and ["\u2212%s %%" % scale, "+%s %%" % scale])
+        self.assertEqual(self.message(), "")
+        what = "key %s frame %2d at %s%s%s" % (key, frame, size, style.replace("&", " "),
+                                               " (shared link)" if query else "")
+        return self.against_recorder(self.canvas_drawn(), what, key, frame, size, colour,
+                                     derivatives)
 
 
 class Dialogue(Scenario):
@@ -385,6 +422,11 @@ class Stills(Scenario):
             for frame in (0, 7, 23):
                 self.still_against_recorder(key, frame, "600x600")
             self.still_against_recorder(key, 5, "320x200")
+        # In the distance colouring, and with the derivatives scaled.
+        for key, colour, derivatives in STYLES:
+            for frame in (0, 7):
+                self.still_against_recorder(key, frame, "600x600", colour=colour,
+                                            derivatives=derivatives)
         # Parameters that sharing adds are ignored.
         self.still_against_recorder(
             "2", 5, "320x200", "?utm_source=classroom&key=2&frame=5&size=320x200&fbclid=IwAR0")
@@ -405,13 +447,82 @@ class Stills(Scenario):
         self.assertEqual(self.browser.errors(), [])
 
 
+class Colouring(Scenario):
+    options = dict(reduced_motion=True)  # the view waits on frame 0
+
+    def choose_style(self, name, value, scale):
+        """Checks a radio by keyboard: focus on the group's checked one, an
+        arrow to the other; then waits for the legend and the redrawn frame."""
+        frames = self.view()["frames"]
+        self.run_js("document.querySelector('input[name=%s]:checked').focus()" % name)
+        self.browser.press("ArrowDown" if value in ("distance", "scaled") else "ArrowUp")
+        self.assertEqual(self.run_js("return document.querySelector("
+                                     "'input[name=%s]:checked').value" % name), value)
+        self.wait(lambda: self.message() == "" and self.view()["frames"] > frames
+                  and self.legend() == (scale and ["\u2212%s %%" % scale, "+%s %%" % scale]),
+                  "the frame in %s %s" % (name, value))
+
+    def test_controls_colour_the_frame_shown_as_the_recorder_does(self):
+        self.open()
+        self.browser.press("1")
+        self.viewing("Ferguson Patches")
+        self.assertIsNone(self.legend(), "no legend for the shading")
+        self.assertEqual(self.run_js(
+            "return [...document.querySelectorAll('#controls input')].map("
+            "(i) => i.labels[0].textContent.trim() + ':' + i.checked)"),
+            ["Shading:true", "Distance from the tube:false", "As drawn:true",
+             "Scaled by the steps:false"])
+        self.record_keys()
+
+        self.choose_style("colouring", "distance", "20.6")
+        self.assertGreaterEqual(self.focus_contrast(), 3.0, self.engine + ": the focus ring")
+        self.assertIn("coloured by their distance", self.run_js(
+            "return document.getElementById('view').getAttribute('aria-label')"))
+        self.against_recorder(self.canvas_shown(), "key 1 frame 0, distance, by the controls",
+                              "1", 0, "600x600", "distance")
+        # The legend's bar: the map's ends and middle, as the frames use them.
+        picture, scale = self.shown(), self.view()["ratio"]
+        x, y, w, h = (round(n * scale) for n in self.rect("#legend-bar"))
+        for at, stop in ((x + 2, (59, 76, 192)), (x + w // 2, (221, 220, 220)),
+                         (x + w - 3, (180, 4, 38))):
+            k = 3 * ((y + h // 2) * picture.width + at)
+            for got, want in zip(picture.rgb[k:k + 3], stop):
+                self.assertLessEqual(abs(got - want), 4, (self.engine, at - x, stop))
+        self.choose_style("derivatives", "scaled", "8.83")
+        self.against_recorder(self.canvas_shown(),
+                              "key 1 frame 0, scaled, distance, by the controls", "1", 0,
+                              "600x600", "distance", "scaled")
+        self.choose_style("colouring", "shading", None)
+        self.against_recorder(self.canvas_shown(), "key 1 frame 0, scaled, by the controls",
+                              "1", 0, "600x600", "shading", "scaled")
+        self.assertEqual(self.keys_taken(), [], "the arrows keep their meaning")
+
+        # The cubic strips: no choice of derivatives, the colouring kept.
+        self.choose_style("colouring", "distance", "8.83")
+        self.browser.press("Escape")
+        self.at_menu()
+        self.browser.press("2")
+        self.viewing("Cubic Patches")
+        self.wait(lambda: self.legend() == ["\u2212" + "0.656 %", "+0.656 %"],
+                  "the cubic strips' legend")
+        self.assertFalse(self.run_js(
+            "return document.getElementById('derivatives').getClientRects().length > 0"))
+        self.against_recorder(self.canvas_shown(), "key 2 frame 0, distance, by the controls",
+                              "2", 0, "600x600", "distance")
+        self.assertEqual(self.browser.errors(), [])
+
+
 class Refusals(Scenario):
     def test_bad_links_draw_nothing(self):
         for query, why in (("?key=1&frame=3600", "frame takes a whole number from 0 to 3599"),
                            ("?frame=3&fbclid=1", "it needs a key"),
                            ("?key=1&size=8x8", "size takes WIDTHxHEIGHT"),
                            ("?key=12", "key takes one character"),
-                           ("?key=1&key=2", "key is given twice")):
+                           ("?key=1&key=2", "key is given twice"),
+                           ("?key=1&colour=red", "colour takes shading or distance"),
+                           ("?key=1&derivatives=per-step", "derivatives takes as-drawn or scaled"),
+                           ("?key=2&colour=distance&derivatives=scaled",
+                            "derivatives=scaled is for the Ferguson patches, key=1, only")):
             self.open(query)
             self.assertIn("This link cannot be drawn: ", self.message())
             self.assertIn(why, self.message())
