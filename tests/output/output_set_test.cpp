@@ -647,10 +647,15 @@ TEST(OutputSet, WhenASetGoesEverythingIsAsBefore) {
     Folder f;
     ASSERT_EQ(mkfifo((f / "pipe").c_str(), 0600), 0);
     const int reader = open((f / "pipe").c_str(), O_RDONLY | O_NONBLOCK);
+    // Every ending signal with a handler of its own before the set.
+    const int endings[] = {SIGINT,  SIGTERM,   SIGHUP,  SIGQUIT, SIGUSR1, SIGUSR2,
+                           SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGPWR};
     struct sigaction custom = {};
     custom.sa_handler = [](int) {};
-    struct sigaction before = {};
-    ASSERT_EQ(sigaction(SIGUSR1, &custom, &before), 0);
+    struct sigaction before[11] = {};
+    for (int n = 0; n < 11; ++n) {
+        ASSERT_EQ(sigaction(endings[n], &custom, &before[n]), 0);
+    }
     rlimit files = {};
     getrlimit(RLIMIT_NOFILE, &files);
     const std::set<std::string> open = openDescriptors();
@@ -673,14 +678,16 @@ TEST(OutputSet, WhenASetGoesEverythingIsAsBefore) {
     }
     EXPECT_EQ(openDescriptors(), open);
     struct sigaction after = {};
-    sigaction(SIGUSR1, nullptr, &after);
-    EXPECT_EQ(after.sa_handler, custom.sa_handler);
+    for (int n = 0; n < 11; ++n) {
+        sigaction(endings[n], nullptr, &after);
+        EXPECT_EQ(after.sa_handler, custom.sa_handler) << endings[n];
+        sigaction(endings[n], &before[n], nullptr);
+    }
     sigaction(SIGPIPE, nullptr, &after);
     EXPECT_EQ(after.sa_handler, SIG_DFL);
     rlimit now = {};
     getrlimit(RLIMIT_NOFILE, &now);
     EXPECT_EQ(now.rlim_cur, files.rlim_cur);
-    sigaction(SIGUSR1, &before, nullptr);
     close(reader);
     EXPECT_EQ(listing(f / "made"), (std::set<std::string>{"file"}));
 }
