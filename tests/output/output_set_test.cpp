@@ -132,9 +132,27 @@ Ending inChild(const std::function<int()>& body, uid_t uid = 0) {
     return {status, line};
 }
 
-#define NEEDS_ROOT()                                                             \
-    if (geteuid() != 0) {                                                        \
-        GTEST_SKIP() << "other users are played by child processes run as root"; \
+// Whether another user reaches the folders of the tests (not where the
+// root folder itself is private, as in some chroots).
+bool othersReachTheFolders() {
+    const pid_t child = fork();
+    if (child == 0) {
+        _exit(setgid(UserA) == 0 && setuid(UserA) == 0 &&
+                      access(testing::TempDir().c_str(), X_OK) == 0
+                  ? 0
+                  : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return status == 0;
+}
+
+#define NEEDS_ROOT()                                                                  \
+    if (geteuid() != 0) {                                                             \
+        GTEST_SKIP() << "other users are played by child processes run as root";      \
+    }                                                                                 \
+    if (!othersReachTheFolders()) {                                                   \
+        GTEST_SKIP() << "other users cannot reach " << testing::TempDir() << " here"; \
     }
 
 TEST(OutputSet, ACommitReplacesEveryNameOrPutsEveryOneBackKeepingModesAndOwners) {
