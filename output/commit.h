@@ -29,10 +29,6 @@ namespace output {
 // all or none; on failure nothing is changed and error says why.
 bool commitSet(OutputSet::State& state, std::string& error);
 
-// Cleans up after the runs that ended unfinished in folder f, as above, with
-// one line on standard error; whether it changed anything.
-bool recoverLeftovers(OutputSet::State& state, std::size_t f);
-
 // Whether folder f takes two names that differ (such as case) for one file;
 // on finding two such new names among the set's, a and b are their targets.
 bool sameNewNames(OutputSet::State& state, std::size_t f, std::size_t& a, std::size_t& b);

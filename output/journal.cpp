@@ -120,7 +120,7 @@ bool writeJournal(int privateFd, const std::vector<Entry>& entries) {
     return written && synced(privateFd);
 }
 
-bool recoverLeftovers(OutputSet::State& s, std::size_t f) {
+void recoverLeftovers(OutputSet::State& s, std::size_t f) {
     const Folder& folder = s.folders[f];
     int runs = 0;
     int putBack = 0;
@@ -132,9 +132,6 @@ bool recoverLeftovers(OutputSet::State& s, std::size_t f) {
         }
         const int fd =
             openat(folder.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd == -1) {
-            continue;
-        }
         struct stat info = {};
         struct stat there = {};
         // Only the user's own, whose run is gone (its lock free), still there.
@@ -183,7 +180,6 @@ bool recoverLeftovers(OutputSet::State& s, std::size_t f) {
     if (failed > 0) {
         s.say("could not clean up after an unfinished run in " + folder.shown);
     }
-    return runs > 0;
 }
 
 }  // namespace output

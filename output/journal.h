@@ -47,7 +47,7 @@ bool writeJournal(int privateFd, const std::vector<Entry>& entries);
 int rollBack(int folder, int privateFd, const Entry& e);
 
 // Cleans up after the runs that ended unfinished in folder f of state, as
-// above, with one line on standard error; whether it changed anything.
-bool recoverLeftovers(OutputSet::State& state, std::size_t f);
+// above, with one line on standard error.
+void recoverLeftovers(OutputSet::State& state, std::size_t f);
 
 }  // namespace output

@@ -53,9 +53,7 @@ class Fd {
     Fd& operator=(const Fd&) = delete;
     ~Fd() { reset(); }
     void reset(int fd = -1) {
-        if (fd_ != -1) {
-            ::close(fd_);
-        }
+        ::close(fd_);  // nothing to close is fine too
         fd_ = fd;
     }
     int release() {

@@ -9,6 +9,7 @@
 #include "output/commit.h"
 #include "output/endings.h"
 #include "output/file_ops.h"
+#include "output/journal.h"
 #include "output/names.h"
 #include "output/state.h"
 
@@ -272,19 +273,13 @@ std::string OutputSet::name(std::size_t n) const {
 
 OutputSet::Prepared OutputSet::prepare(std::string& error) {
     State& s = *state_;
-    // What earlier runs left half-committed is put right first; the names
-    // are then looked at again.
-    for (int pass = 0; pass < 2; ++pass) {
-        if (!resolveTargets(s, error)) {
-            return Prepared::Failed;
-        }
-        bool recovered = false;
-        for (std::size_t f = 0; f < s.folders.size(); ++f) {
-            recovered = output::recoverLeftovers(s, f) || recovered;
-        }
-        if (!recovered) {
-            break;
-        }
+    if (!resolveTargets(s, error)) {
+        return Prepared::Failed;
+    }
+    // What earlier runs left half-committed is put right first; the commit
+    // looks at every name it replaces again anyway.
+    for (std::size_t f = 0; f < s.folders.size(); ++f) {
+        output::recoverLeftovers(s, f);
     }
     const auto same = [&](std::size_t a, std::size_t b) {
         error = name(a) + " and " + name(b) + " are the same file";
