@@ -197,9 +197,8 @@ OutputSet::OutputSet(const std::string& program) : state_(std::make_unique<State
     raised.rlim_cur = raised.rlim_max;
     setrlimit(RLIMIT_NOFILE, &raised);
     getrlimit(RLIMIT_NOFILE, &raised);
-    const rlim_t reserve = 256;
-    s.descriptorBudget =
-        raised.rlim_cur > 2 * reserve ? std::min<rlim_t>(raised.rlim_cur - reserve, 1 << 20) : 0;
+    // Half the descriptors at most; the program keeps the rest.
+    s.descriptorBudget = raised.rlim_cur / 2;
     s.endings = std::make_unique<output::Endings>(s);
 }
 

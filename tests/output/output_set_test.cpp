@@ -358,6 +358,40 @@ TEST(OutputSet, EverySignalEndsTheRunHonestly) {
     EXPECT_EQ(listing(f.path), (std::set<std::string>{"commit", "made"}));
 }
 
+TEST(OutputSet, FewDescriptorsNameTheFilesEarlierAndStillLeaveNothing) {
+    // With 40 descriptors, 50 files cannot all wait nameless.
+    Folder f;
+    const auto fiftyFiles = [&f](bool interrupted) {
+        const rlimit limit = {40, 40};
+        setrlimit(RLIMIT_NOFILE, &limit);
+        OutputSet set("probe");
+        for (int n = 0; n < 50; ++n) {
+            set.add(f / std::to_string(n));
+        }
+        std::string error;
+        if (set.prepare(error) != OutputSet::Prepared::Ready) {
+            return 1;
+        }
+        for (std::size_t n = 0; n < 50; ++n) {
+            std::FILE* file = set.open(n, error);
+            if (file == nullptr || std::fputs("x", file) < 0 || !set.close(n, file, error)) {
+                std::fprintf(stderr, "%s\n", error.c_str());
+                return 2;
+            }
+        }
+        if (interrupted) {
+            raise(SIGTERM);
+        }
+        return set.commit(error) ? 0 : 3;
+    };
+    Ending end = inChild([&] { return fiftyFiles(true); });
+    EXPECT_TRUE(WIFSIGNALED(end.status)) << end.line;
+    EXPECT_EQ(listing(f.path).size(), 0u);
+    end = inChild([&] { return fiftyFiles(false); });
+    EXPECT_EQ(end.status, 0) << end.line;
+    EXPECT_EQ(listing(f.path).size(), 50u);
+}
+
 TEST(OutputSet, WhatIsFoundAtANameAfterTheCheckStaysThereAndRefusesTheRun) {
     Folder f;
     put(f / "old", "old");
