@@ -710,6 +710,10 @@ TEST(OutputSet, WhenASetGoesEverythingIsAsBefore) {
     }
     rlimit files = {};
     getrlimit(RLIMIT_NOFILE, &files);
+    // Standard input open, as a set would make it, so that closing it shows.
+    if (fcntl(STDIN_FILENO, F_GETFD) == -1) {
+        ASSERT_EQ(::open("/dev/null", O_RDONLY), STDIN_FILENO);
+    }
     const std::set<std::string> open = openDescriptors();
     for (bool commits : {false, true}) {
         OutputSet set("probe");
