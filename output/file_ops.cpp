@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
+void (*outputSyncWatch)(int fd) = nullptr;
+
 namespace output {
 
 std::string because(const std::string& what, int error) {
@@ -70,6 +72,9 @@ std::string readAll(int fd) {
 
 // Syncs fd; a file system that cannot sync says so with EINVAL.
 bool synced(int fd) {
+    if (outputSyncWatch != nullptr) {
+        outputSyncWatch(fd);
+    }
     return fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
 }
 

@@ -403,8 +403,7 @@ bool OutputSet::close(std::size_t n, std::FILE* file, std::string& error) {
     Stream& stream = *t.stream;
     bool written = std::fflush(file) == 0 && std::ferror(file) == 0;
     // A new file is on the disk before it is put in place.
-    if (written && t.kind == Kind::Replace && fsync(stream.fd) != 0 && errno != EINVAL &&
-        stream.error == 0) {
+    if (written && t.kind == Kind::Replace && !output::synced(stream.fd) && stream.error == 0) {
         stream.error = errno;
     }
     const bool closed = std::fclose(file) == 0;

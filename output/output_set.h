@@ -89,3 +89,5 @@ extern int (*outputRenameFault)(const std::string& path);
 // For the tests: the commit behaves as on a file system that cannot
 // exchange two names.
 extern bool outputWithoutExchange;
+// For the tests: called with each descriptor before it is synced.
+extern void (*outputSyncWatch)(int fd);

@@ -31,6 +31,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -356,6 +357,30 @@ TEST(OutputSet, EverySignalEndsTheRunHonestly) {
     EXPECT_TRUE(WIFEXITED(end.status) && WEXITSTATUS(end.status) == 12) << end.status;
     EXPECT_EQ(end.line, "cannot write " + (f / "limited/file") + ": File too large\n");
     EXPECT_EQ(listing(f.path), (std::set<std::string>{"commit", "made"}));
+}
+
+// The inodes of what was synced, in order.
+std::vector<ino_t> synced;
+
+TEST(OutputSet, EveryNewFileIsSyncedBeforeItsCommitAndItsFolderAfter) {
+    Folder f;
+    put(f / "old", "old");
+    synced.clear();
+    outputSyncWatch = [](int fd) {
+        struct stat info = {};
+        fstat(fd, &info);
+        synced.push_back(info.st_ino);
+    };
+    EXPECT_EQ(commitFiles({f / "old", f / "new"}, "x"), "");
+    outputSyncWatch = nullptr;
+    struct stat folder = {}, old = {}, made = {};
+    stat(f.path.c_str(), &folder);
+    stat((f / "old").c_str(), &old);
+    stat((f / "new").c_str(), &made);
+    ASSERT_GE(synced.size(), 3u);
+    EXPECT_EQ(std::vector<ino_t>(synced.begin(), synced.begin() + 2),
+              (std::vector<ino_t>{old.st_ino, made.st_ino}));
+    EXPECT_EQ(synced.back(), folder.st_ino);
 }
 
 TEST(OutputSet, FewDescriptorsNameTheFilesEarlierAndStillLeaveNothing) {
