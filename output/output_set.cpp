@@ -156,7 +156,7 @@ std::size_t OutputSet::State::addFolder(int fd, const std::string& shown) {
 // Async-signal-safe: the handler calls it.
 void OutputSet::State::discard() {
     for (const Target& t : targets) {
-        if (!t.temporary.empty() && folders[t.folder].privateFd != -1) {
+        if (!t.temporary.empty()) {  // fails harmlessly once the private folder is gone
             unlinkat(folders[t.folder].privateFd, t.temporary.c_str(), 0);
         }
     }

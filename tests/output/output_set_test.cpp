@@ -707,6 +707,11 @@ TEST(OutputSet, NamesAreResolvedAsTheKernelResolvesThem) {
         EXPECT_EQ(commitFiles({name}, "x"), error) << name;
     }
     EXPECT_EQ(got(f / "dir/file") + got(f / "dir/x"), "xx");
+    // An open folder's descriptor leads into that folder.
+    const int dir = open((f / "dir").c_str(), O_RDONLY | O_DIRECTORY);
+    EXPECT_EQ(commitFiles({"/dev/fd/" + std::to_string(dir) + "/by-fd"}, "fd"), "");
+    close(dir);
+    EXPECT_EQ(got(f / "dir/by-fd"), "fd");
     // A name's control characters are escaped in every message.
     OutputSet set("probe");
     set.add(f / "no\nsuch/file");
