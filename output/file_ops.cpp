@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-void (*outputSyncWatch)(int fd) = nullptr;
+int (*outputSyncFault)(int fd) = nullptr;
 
 namespace output {
 
@@ -72,8 +72,11 @@ std::string readAll(int fd) {
 
 // Syncs fd; a file system that cannot sync says so with EINVAL.
 bool synced(int fd) {
-    if (outputSyncWatch != nullptr) {
-        outputSyncWatch(fd);
+    if (outputSyncFault != nullptr) {
+        if (const int fault = outputSyncFault(fd)) {
+            errno = fault;
+            return false;
+        }
     }
     return fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
 }

@@ -89,5 +89,6 @@ extern int (*outputRenameFault)(const std::string& path);
 // For the tests: the commit behaves as on a file system that cannot
 // exchange two names.
 extern bool outputWithoutExchange;
-// For the tests: called with each descriptor before it is synced.
-extern void (*outputSyncWatch)(int fd);
+// For the tests: called with each descriptor before it is synced; a
+// non-zero result fails that sync with that errno.
+extern int (*outputSyncFault)(int fd);

@@ -366,13 +366,14 @@ TEST(OutputSet, EveryNewFileIsSyncedBeforeItsCommitAndItsFolderAfter) {
     Folder f;
     put(f / "old", "old");
     synced.clear();
-    outputSyncWatch = [](int fd) {
+    outputSyncFault = [](int fd) {
         struct stat info = {};
         fstat(fd, &info);
         synced.push_back(info.st_ino);
+        return 0;
     };
     EXPECT_EQ(commitFiles({f / "old", f / "new"}, "x"), "");
-    outputSyncWatch = nullptr;
+    outputSyncFault = nullptr;
     struct stat folder = {}, old = {}, made = {};
     stat(f.path.c_str(), &folder);
     stat((f / "old").c_str(), &old);
@@ -381,6 +382,33 @@ TEST(OutputSet, EveryNewFileIsSyncedBeforeItsCommitAndItsFolderAfter) {
     EXPECT_EQ(std::vector<ino_t>(synced.begin(), synced.begin() + 2),
               (std::vector<ino_t>{old.st_ino, made.st_ino}));
     EXPECT_EQ(synced.back(), folder.st_ino);
+    // A file that cannot be synced is not put in place; a folder that
+    // cannot be synced after the commit is said to be so.
+    static ino_t folderInode = folder.st_ino;
+    Ending end = inChild([&] {
+        outputSyncFault = [](int) { return EIO; };
+        OutputSet set("probe");
+        set.add(f / "again");
+        std::string error;
+        set.prepare(error);
+        std::FILE* file = set.open(0, error);
+        std::fputs("y", file);
+        std::fputs(set.close(0, file, error) ? "closed" : error.c_str(), stderr);
+        return 0;
+    });
+    EXPECT_EQ(end.line, "cannot write " + (f / "again") + ": " + std::strerror(EIO));
+    end = inChild([&] {
+        outputSyncFault = [](int fd) {
+            struct stat info = {};
+            fstat(fd, &info);
+            return info.st_ino == folderInode ? EIO : 0;
+        };
+        return commitFiles({f / "again"}, "y").empty() ? 0 : 1;
+    });
+    EXPECT_EQ(end.status, 0);
+    EXPECT_EQ(end.line,
+              "probe: could not sync the folder " + f.path + ": " + std::strerror(EIO) + "\n");
+    EXPECT_EQ(got(f / "again"), "y");
 }
 
 TEST(OutputSet, FewDescriptorsNameTheFilesEarlierAndStillLeaveNothing) {
