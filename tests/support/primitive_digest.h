@@ -98,6 +98,14 @@ inline constexpr PinnedPrimitives PinnedFrames[] = {
     {'2', 7, 0xc31bc007359bec45u, 8100, 162000, 1},
 };
 
+// The pinned runs of frames: a key with a style (0 shaded, 1 the distance
+// colouring, 2 the distance colouring with scaled derivatives).
+struct PinnedRun {
+    char key;
+    int style;
+};
+constexpr PinnedRun PinnedRuns[] = {{'1', 0}, {'2', 0}, {'1', 1}, {'1', 2}, {'2', 1}};
+
 // What differs between frame k of key's mode in style, folded into digest,
 // and its pin; empty when they agree or the frame is not pinned.
 inline std::string pinnedFrameMismatch(int key, int k, const PrimitiveDigest& digest,

@@ -77,11 +77,9 @@ void vertices(int n) {
 TEST_F(WebHost, GathersThePinnedFramesAsTheStandInRecordsThem) {
     // Shaded, in the distance colouring (the strips as runs of GL_QUADS),
     // and (Ferguson) with scaled derivatives.
-    for (const auto& [keyChar, styleNumber] :
-         {std::pair{'1', 0}, {'2', 0}, {'1', 1}, {'1', 2}, {'2', 1}}) {
-        // A structured binding is not captured before C++20.
-        const char key = keyChar;
-        const int style = styleNumber;
+    for (const PinnedRun run : PinnedRuns) {
+        const char key = run.key;
+        const int style = run.style;
         setFrameStyle({style == 0 ? Colouring::Shading : Colouring::Distance,
                        style == 2 ? Derivatives::PerStep : Derivatives::PerRadian});
         startUp(key == '1' ? 72 : 8);
