@@ -474,9 +474,11 @@ bool commitSet(OutputSet::State& s, std::string& error) {
     if (!done) {
         error += "; nothing was replaced";
     }
+    // The journal goes, durably, before anything else of the private
+    // folder: after a crash a journal is there only for an unfinished commit.
     for (const Folder& f : s.folders) {
-        if (f.privateFd != -1) {
-            unlinkat(f.privateFd, JournalName, 0);
+        if (f.privateFd != -1 && unlinkat(f.privateFd, JournalName, 0) == 0) {
+            synced(f.privateFd);
         }
     }
     s.clearPrivate();

@@ -1,10 +1,14 @@
 #include "output/endings.h"
 
+#include <sched.h>
 #include <sys/prctl.h>
-#include <time.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <csignal>
+#include <cstring>
+#include <iterator>
 
 #include "output/state.h"
 
@@ -33,11 +37,6 @@ OutputSet::State* active = nullptr;
 std::atomic<int> stateLock{0};
 static_assert(std::atomic<int>::is_always_lock_free, "the handler needs a lock-free word");
 
-void sleepMs(long ms) {
-    timespec pause = {0, ms * 1000000L};
-    nanosleep(&pause, nullptr);
-}
-
 sigset_t endingSet() {
     sigset_t set;
     sigemptyset(&set);
@@ -47,61 +46,43 @@ sigset_t endingSet() {
     return set;
 }
 
-// Takes the state lock as who (1 or 2); never returns while another thread
-// ends the program.
+// Takes the state lock as who (1 or 2). A thread that finds a handler
+// ending the program waits here until the program has ended.
 void takeStateLock(int who) {
     for (int expected = 0; !stateLock.compare_exchange_weak(expected, who); expected = 0) {
-        if (expected == 2) {
-            for (;;) {
-                pause();
-            }
-        }
-        sleepMs(1);
+        sched_yield();
     }
 }
 
-// Async-signal-safe pieces of a line.
-void append(char* line, std::size_t& used, std::size_t size, const char* text) {
-    for (; *text != '\0' && used + 1 < size; ++text) {
-        line[used++] = *text;
-    }
-}
-
-void onEndingSignal(int signal) {
+void onEndingSignal(int number) {
     takeStateLock(2);
     const char* signalName = "a signal";
     for (const Ending& ending : EndingSignals) {
-        if (ending.signal == signal) {
+        if (ending.signal == number) {
             signalName = ending.name;
         }
     }
-    char line[256];
-    std::size_t used = 0;
     if (active != nullptr) {
-        append(line, used, sizeof line, active->program.c_str());
-        append(line, used, sizeof line, ": interrupted by ");
-        append(line, used, sizeof line, signalName);
-        if (active->kept) {
-            append(line, used, sizeof line, "; the files are kept\n");
-        } else {
+        const bool kept = active->kept;
+        if (!kept) {
             active->discard();
-            append(line, used, sizeof line, "; no file written\n");
+        }
+        const char* parts[] = {active->program.c_str(), ": interrupted by ", signalName,
+                               kept ? "; the files are kept\n" : "; no file written\n"};
+        iovec line[std::size(parts)];
+        std::size_t n = 0;
+        for (const char* part : parts) {
+            line[n++] = {const_cast<char*>(part), std::strlen(part)};
         }
         // A line that cannot be written changes nothing: the program ends.
-        [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, line, used);
+        [[maybe_unused]] const ssize_t written = writev(STDERR_FILENO, line, std::size(parts));
     }
-    // End as the signal would have ended us, without a core dump.
+    // End as the signal would have ended us, without a core dump: raised
+    // again with its default action, it is delivered as the handler returns
+    // and the signal is no longer blocked.
     prctl(PR_SET_DUMPABLE, 0);
-    struct sigaction action = {};
-    action.sa_handler = SIG_DFL;
-    sigemptyset(&action.sa_mask);
-    sigaction(signal, &action, nullptr);
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, signal);
-    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
-    raise(signal);
-    _exit(128 + signal);
+    std::signal(number, SIG_DFL);
+    raise(number);
 }
 
 }  // namespace

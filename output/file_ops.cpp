@@ -9,6 +9,7 @@
 #include <cstring>
 
 int (*outputSyncFault)(int fd) = nullptr;
+ssize_t (*outputWrite)(int fd, const void* data, std::size_t size) = write;
 
 namespace output {
 
@@ -47,18 +48,25 @@ int renameNoReplace(int fromFd, const std::string& from, int toFd, const std::st
     return renameat(fromFd, from.c_str(), toFd, to.c_str());
 }
 
-bool writeAll(int fd, const std::string& text) {
-    for (std::size_t done = 0; done < text.size();) {
-        const ssize_t wrote = write(fd, text.data() + done, text.size() - done);
-        if (wrote < 0 && errno == EINTR) {
-            continue;
+std::size_t writeFully(int fd, const char* data, std::size_t size, int& error) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t wrote = outputWrite(fd, data + done, size - done);
+        if (wrote > 0) {
+            done += static_cast<std::size_t>(wrote);
+        } else if (wrote == 0 || errno != EINTR) {
+            // A write that takes nothing would never end.
+            error = wrote == 0 ? EIO : errno;
+            errno = error;
+            break;
         }
-        if (wrote <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(wrote);
     }
-    return true;
+    return done;
+}
+
+bool writeAll(int fd, const std::string& text) {
+    int error{};
+    return writeFully(fd, text.data(), text.size(), error) == text.size();
 }
 
 std::string readAll(int fd) {

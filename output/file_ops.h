@@ -3,6 +3,9 @@
 // clean-up share. None follows a link at the last component.
 
 #include <sys/stat.h>
+#include <sys/types.h>
+
+#include <cstddef>
 
 #include <string>
 #include <vector>
@@ -26,6 +29,12 @@ bool unsupported(int error);
 // rename after checking that nothing is there. 0, or -1 with errno.
 int renameNoReplace(int fromFd, const std::string& from, int toFd, const std::string& to);
 
+// Writes size bytes from data, again where a write takes only some or is
+// interrupted. Returns how many were written; fewer than size with error
+// (and errno) set, EIO for a write that took nothing.
+std::size_t writeFully(int fd, const char* data, std::size_t size, int& error);
+
+// Writes all of text; false with errno otherwise.
 bool writeAll(int fd, const std::string& text);
 std::string readAll(int fd);
 

@@ -14,10 +14,13 @@ namespace output {
 
 // How long a commit waits for another run's commit into the same folder.
 constexpr int LockWaitMs = 30000;
+// How often a waiting commit tries the lock again.
+constexpr int LockPollMs = 20;
 
 // Takes the lock of the folder open (for reading) at fd. Returns true with
-// held telling whether it holds the lock, or false with error when it timed
-// out or failed.
+// held telling whether it holds the lock (not where the file system has no
+// locks, nor when the holder was passed over), or false with error when it
+// waited in vain.
 bool lockFolder(int fd, const std::string& shown, bool& held, std::string& error);
 
 // Whether the process pid could write into a folder with the status folder

@@ -34,19 +34,13 @@ std::string folderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// Returns how many bytes were written: fewer than size is the stream's error.
 ssize_t writeStream(void* cookie, const char* data, std::size_t size) {
     Stream& stream = *static_cast<Stream*>(cookie);
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t wrote = write(stream.fd, data + done, size - done);
-        if (wrote < 0 && errno == EINTR) {
-            continue;
-        }
-        if (wrote <= 0) {
-            stream.error = stream.error != 0 ? stream.error : (wrote < 0 ? errno : EIO);
-            return done > 0 ? static_cast<ssize_t>(done) : -1;
-        }
-        done += static_cast<std::size_t>(wrote);
+    int error = 0;
+    const std::size_t done = output::writeFully(stream.fd, data, size, error);
+    if (stream.error == 0) {
+        stream.error = error;
     }
     return static_cast<ssize_t>(done);
 }
@@ -304,8 +298,8 @@ OutputSet::Prepared OutputSet::prepare(std::string& error) {
         }
     }
     for (std::size_t f = 0; f < s.folders.size(); ++f) {
-        std::size_t a = 0;
-        std::size_t b = 0;
+        std::size_t a{};
+        std::size_t b{};
         if (newNames[f] > 1 && output::sameNewNames(s, f, a, b)) {
             return same(a, b);
         }

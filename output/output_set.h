@@ -16,6 +16,8 @@
 //    everything not yet committed, folders that makeFolder made included.
 // One set at a time; create it before starting threads that write to it.
 
+#include <sys/types.h>
+
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -92,3 +94,5 @@ extern bool outputWithoutExchange;
 // For the tests: called with each descriptor before it is synced; a
 // non-zero result fails that sync with that errno.
 extern int (*outputSyncFault)(int fd);
+// For the tests: every write into the writer's files goes through it.
+extern ssize_t (*outputWrite)(int fd, const void* data, std::size_t size);

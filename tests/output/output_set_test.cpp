@@ -7,6 +7,7 @@
 #include "output/output_set.h"
 
 #include "output/folder_lock.h"
+#include "output/names.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -20,6 +21,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -155,6 +157,27 @@ bool othersReachTheFolders() {
     if (!othersReachTheFolders()) {                                                   \
         GTEST_SKIP() << "other users cannot reach " << testing::TempDir() << " here"; \
     }
+
+// What was synced, in order: F a folder of the user's, P a private folder
+// of a run (with j while it still holds a journal), J a journal, N a new
+// file.
+std::string synced;
+
+int recordSync(int fd) {
+    char path[4096] = {};
+    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    const std::string name(path, std::max<ssize_t>(0, readlink(link.c_str(), path, sizeof path)));
+    struct stat info = {};
+    fstat(fd, &info);
+    const bool isPrivate = name.find("/.patchview-") != std::string::npos;
+    if (S_ISDIR(info.st_mode)) {
+        synced += !isPrivate ? "F" : faccessat(fd, "journal", F_OK, 0) == 0 ? "Pj" : "P";
+    } else {
+        synced += isPrivate && name.size() > 8 && name.substr(name.size() - 8) == "/journal" ? "J"
+                                                                                            : "N";
+    }
+    return 0;
+}
 
 TEST(OutputSet, ACommitReplacesEveryNameOrPutsEveryOneBackKeepingModesAndOwners) {
     for (bool exchange : {true, false}) {
@@ -330,7 +353,12 @@ TEST(OutputSet, EverySignalEndsTheRunHonestly) {
         {SIGPROF, "SIGPROF"}, {SIGXCPU, "SIGXCPU"}, {SIGPWR, "SIGPWR"}};
     for (const auto& [signal, name] : signals) {
         const int sent = signal;  // a structured binding is not captured before C++20
-        const Ending end = inChild([&] { return recordWith(made, sent, false); });
+        const Ending end = inChild([&] {
+            // Where dumps are allowed, none is made.
+            const rlimit core = {RLIM_INFINITY, RLIM_INFINITY};
+            setrlimit(RLIMIT_CORE, &core);
+            return chdir(f.path.c_str()) == 0 ? recordWith(made, sent, false) : 13;
+        });
         EXPECT_TRUE(WIFSIGNALED(end.status) && WTERMSIG(end.status) == signal) << end.status;
         EXPECT_FALSE(WCOREDUMP(end.status));
         EXPECT_EQ(end.line, std::string("probe: interrupted by ") + name + "; no file written\n");
@@ -359,29 +387,18 @@ TEST(OutputSet, EverySignalEndsTheRunHonestly) {
     EXPECT_EQ(listing(f.path), (std::set<std::string>{"commit", "made"}));
 }
 
-// The inodes of what was synced, in order.
-std::vector<ino_t> synced;
-
 TEST(OutputSet, EveryNewFileIsSyncedBeforeItsCommitAndItsFolderAfter) {
     Folder f;
     put(f / "old", "old");
     synced.clear();
-    outputSyncFault = [](int fd) {
-        struct stat info = {};
-        fstat(fd, &info);
-        synced.push_back(info.st_ino);
-        return 0;
-    };
+    outputSyncFault = recordSync;
     EXPECT_EQ(commitFiles({f / "old", f / "new"}, "x"), "");
     outputSyncFault = nullptr;
-    struct stat folder = {}, old = {}, made = {};
+    // The new files, the journal and its folder, the folder after the
+    // renames, and the private folder once its journal is gone.
+    EXPECT_EQ(synced, "NNJPjFP");
+    struct stat folder = {};
     stat(f.path.c_str(), &folder);
-    stat((f / "old").c_str(), &old);
-    stat((f / "new").c_str(), &made);
-    ASSERT_GE(synced.size(), 3u);
-    EXPECT_EQ(std::vector<ino_t>(synced.begin(), synced.begin() + 2),
-              (std::vector<ino_t>{old.st_ino, made.st_ino}));
-    EXPECT_EQ(synced.back(), folder.st_ino);
     // A file that cannot be synced is not put in place; a folder that
     // cannot be synced after the commit is said to be so.
     static ino_t folderInode = folder.st_ino;
@@ -409,6 +426,62 @@ TEST(OutputSet, EveryNewFileIsSyncedBeforeItsCommitAndItsFolderAfter) {
     EXPECT_EQ(end.line,
               "probe: could not sync the folder " + f.path + ": " + std::strerror(EIO) + "\n");
     EXPECT_EQ(got(f / "again"), "y");
+}
+
+// Writes a few bytes at a time, and every other write is interrupted.
+ssize_t shortWrites(int fd, const void* data, std::size_t size) {
+    static int calls = 0;
+    if (++calls % 2 == 0) {
+        errno = EINTR;
+        return -1;
+    }
+    return write(fd, data, std::min<std::size_t>(size, 7));
+}
+
+TEST(OutputSet, WritesThatTakeLittleOrNothingAndAFolderClosedBeforeTheCommit) {
+    Folder f;
+    std::string text;
+    for (int n = 0; n < 2000; ++n) {
+        text += std::to_string(n) + " ";
+    }
+    // Short and interrupted writes still write everything, the journal too.
+    outputWrite = shortWrites;
+    EXPECT_EQ(commitFiles({f / "short", f / "other"}, text), "");
+    // A write that takes nothing is an error, not an endless loop.
+    outputWrite = [](int, const void*, std::size_t) -> ssize_t { return 0; };
+    {
+        OutputSet set("probe");
+        set.add(f / "none");
+        std::string error;
+        ASSERT_EQ(set.prepare(error), OutputSet::Prepared::Ready) << error;
+        std::FILE* file = set.open(0, error);
+        ASSERT_NE(file, nullptr) << error;
+        std::fputs("x", file);
+        EXPECT_FALSE(set.close(0, file, error));
+        EXPECT_EQ(error, "cannot write " + (f / "none") + ": " + std::strerror(EIO));
+    }
+    outputWrite = write;
+    EXPECT_EQ(got(f / "short") + got(f / "other"), text + text);
+    EXPECT_EQ(listing(f.path), (std::set<std::string>{"other", "short"}));
+    NEEDS_ROOT();
+    // The user's folder closed to the user between the check and the commit.
+    ASSERT_EQ(chown(f.path.c_str(), UserA, UserA), 0);
+    const Ending end = inChild(
+        [&] {
+            OutputSet set("probe");
+            set.add(f / "late");
+            std::string error;
+            set.prepare(error);
+            writeAll(set, 1, "late");
+            chmod(f.path.c_str(), 0500);
+            std::fputs(set.commit(error) ? "committed" : error.c_str(), stderr);
+            return 0;
+        },
+        UserA);
+    chmod(f.path.c_str(), 0700);
+    EXPECT_EQ(end.line, "cannot replace " + (f / "late") + ": " + std::strerror(EACCES) +
+                            "; nothing was replaced");
+    EXPECT_EQ(listing(f.path), (std::set<std::string>{"other", "short"}));
 }
 
 TEST(OutputSet, FewDescriptorsNameTheFilesEarlierAndStillLeaveNothing) {
@@ -627,20 +700,25 @@ TEST(OutputSet, ARunKilledInTheMiddleOfItsCommitIsPutRightByTheNextRun) {
         EXPECT_TRUE(WIFSIGNALED(end.status) && WTERMSIG(end.status) == SIGKILL) << end.status;
         EXPECT_EQ(got(f / "a") + got(f / "b"), "newnew");
         EXPECT_EQ(listing(f.path).size(), before.size() + 1);  // the private folder
-        // The next run's check of its names already finds the old set whole.
+        // The next run's check of its names already finds the old set whole,
+        // and what it put back is synced before the leftovers go.
         end = inChild([&] {
+            synced.clear();
+            outputSyncFault = recordSync;
             OutputSet set("probe");
             set.add(f / "e");
             std::string error;
             const bool whole = set.prepare(error) == OutputSet::Prepared::Ready &&
                                got(f / "a") + got(f / "b") == "old aold b";
             writeAll(set, 1, "e");
-            return whole && set.commit(error) ? 0 : 1;
+            const bool committed = set.commit(error);
+            std::fprintf(stderr, "synced %s\n", synced.c_str());
+            return whole && committed ? 0 : 1;
         });
         outputWithoutExchange = false;
         EXPECT_EQ(end.status, 0);
         EXPECT_EQ(end.line, "probe: cleaned up after an unfinished run in " + f.path +
-                                ", putting back 2 files as they were\n");
+                                ", putting back 2 files as they were\nsynced FNJPjFP\n");
         EXPECT_EQ(got(f / "a") + got(f / "b") + got(f / "c") + got(f / "e"), "old aold bold ce");
         EXPECT_EQ(listing(f.path), (std::set<std::string>{"a", "b", "c", "e"}));
     }
@@ -740,6 +818,9 @@ TEST(OutputSet, NamesAreResolvedAsTheKernelResolvesThem) {
     EXPECT_EQ(commitFiles({"/dev/fd/" + std::to_string(dir) + "/by-fd"}, "fd"), "");
     close(dir);
     EXPECT_EQ(got(f / "dir/by-fd"), "fd");
+    // Every control character is escaped, and nothing else.
+    EXPECT_EQ(output::printable(std::string("a\x01\x1f\x7f b~\xc3\xa9\t\n\0z", 13)),
+              "a\\x01\\x1f\\x7f b~\xc3\xa9\\t\\n\\x00z");
     // A name's control characters are escaped in every message.
     OutputSet set("probe");
     set.add(f / "no\nsuch/file");
@@ -766,8 +847,13 @@ TEST(OutputSet, WhenASetGoesEverythingIsAsBefore) {
     for (int n = 0; n < 11; ++n) {
         ASSERT_EQ(sigaction(endings[n], &custom, &before[n]), 0);
     }
+    // A soft limit of descriptors under the hard one, raised while the set
+    // lives and then lowered again.
     rlimit files = {};
     getrlimit(RLIMIT_NOFILE, &files);
+    const rlim_t soft = files.rlim_cur;
+    files.rlim_cur = std::min<rlim_t>(files.rlim_max, 200);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &files), 0);
     // Standard input open, as a set would make it, so that closing it shows.
     if (fcntl(STDIN_FILENO, F_GETFD) == -1) {
         ASSERT_EQ(::open("/dev/null", O_RDONLY), STDIN_FILENO);
@@ -802,6 +888,8 @@ TEST(OutputSet, WhenASetGoesEverythingIsAsBefore) {
     rlimit now = {};
     getrlimit(RLIMIT_NOFILE, &now);
     EXPECT_EQ(now.rlim_cur, files.rlim_cur);
+    files.rlim_cur = soft;
+    setrlimit(RLIMIT_NOFILE, &files);
     close(reader);
     EXPECT_EQ(listing(f / "made"), (std::set<std::string>{"file"}));
 }
