@@ -396,7 +396,7 @@ bool commitSet(OutputSet::State& s, std::string& error) {
         e.op = t.exists ? 'R' : 'N';
         e.temporary = t.temporary;
         e.name = t.name;
-        e.made = done ? fileAt(f.privateFd, t.temporary) : 0;
+        e.made = fileAt(f.privateFd, t.temporary);
         e.old = t.exists ? t.checked.st_ino : 0;
         plan[t.folder].push_back(e);
     }

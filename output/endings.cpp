@@ -110,7 +110,6 @@ Endings::Endings(OutputSet::State& state) : saved_(new Saved) {
     }
     struct sigaction ignore = {};
     ignore.sa_handler = SIG_IGN;
-    sigemptyset(&ignore.sa_mask);
     for (int n = 0; n < NQuiet; ++n) {
         sigaction(QuietSignals[n], &ignore, &saved_->quiet[n]);
     }

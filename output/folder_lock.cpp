@@ -15,6 +15,9 @@
 #include <vector>
 
 namespace output {
+
+int lockWaitMs = DefaultLockWaitMs;
+
 namespace {
 
 // The processes that hold a whole-file lock on the file with status info,
@@ -95,11 +98,11 @@ bool lockFolder(int fd, const std::string& shown, bool& held, std::string& error
         const std::vector<long> holders = lockHolders(info);
         const long me = getpid();
         if (!holders.empty() && std::none_of(holders.begin(), holders.end(), [&](long pid) {
-                return pid == me || pid <= 0 || processMayWrite(pid, info);
+                return pid == me || processMayWrite(pid, info);
             })) {
             return true;  // held by someone who cannot commit here: not waited for
         }
-        if (waited >= LockWaitMs) {
+        if (waited >= lockWaitMs) {
             error = "cannot write into " + shown + ": another run is still writing its files there";
             return false;
         }

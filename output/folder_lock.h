@@ -1,6 +1,6 @@
 #pragma once
 // The lock that keeps two runs from committing into one folder at once. A
-// run waits while another holds it, for at most LockWaitMs, but never for a
+// run waits while another holds it, for at most lockWaitMs, but never for a
 // holder that could not write into the folder (anyone who may read a folder
 // may lock it): such a lock is passed over. The writer's checks at the commit
 // keep a set whole without the lock too; the lock only makes a second run
@@ -12,8 +12,10 @@
 
 namespace output {
 
-// How long a commit waits for another run's commit into the same folder.
-constexpr int LockWaitMs = 30000;
+// How long a commit waits for another run's commit into the same folder
+// (the tests shorten it).
+constexpr int DefaultLockWaitMs = 30000;
+extern int lockWaitMs;
 // How often a waiting commit tries the lock again.
 constexpr int LockPollMs = 20;
 

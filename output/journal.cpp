@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "output/file_ops.h"
@@ -155,7 +156,7 @@ void recoverLeftovers(OutputSet::State& s, std::size_t f) {
         for (auto e = entries.rbegin(); whole && e != entries.rend(); ++e) {
             const int result = rollBack(folder.fd, fd, *e);
             whole = result >= 0;
-            putBack += result > 0 ? 1 : 0;
+            putBack += std::max(result, 0);
         }
         if (whole) {
             synced(folder.fd);

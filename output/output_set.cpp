@@ -362,11 +362,11 @@ std::FILE* OutputSet::open(std::size_t n, std::string& error) {
             if (!s.makePrivate(t.folder, error)) {
                 return nullptr;
             }
-            t.temporary = std::to_string(n);
-            fd = openat(f.privateFd, t.temporary.c_str(),
+            const std::string number = std::to_string(n);
+            fd = openat(f.privateFd, number.c_str(),
                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, NewFileMode);
-            if (fd == -1) {
-                t.temporary.clear();
+            if (fd != -1) {
+                t.temporary = number;
             }
         }
     }

@@ -287,8 +287,14 @@ TEST(OutputSet, ACommitWaitsForAnotherRunButNotForAReaderOfTheFolder) {
         EXPECT_TRUE(committed) << error;
         EXPECT_EQ(got(f / "file"), "new");
         EXPECT_EQ(flock(other, LOCK_EX | LOCK_NB), 0) << "the lock outlived the commit";
-        flock(other, LOCK_UN);
     }
+    // A run that keeps the lock is waited for, but not for ever.
+    output::lockWaitMs = 100;
+    EXPECT_EQ(commitFiles({f / "file"}, "late"),
+              "cannot write into " + f.path + ": another run is still writing its files there");
+    output::lockWaitMs = output::DefaultLockWaitMs;
+    flock(other, LOCK_UN);
+    EXPECT_EQ(got(f / "file"), "new");
     close(other);
     NEEDS_ROOT();
     // A user who may only read the folder holds its lock until told.
@@ -807,6 +813,7 @@ TEST(OutputSet, NamesAreResolvedAsTheKernelResolvesThem) {
         {f / "new/", "cannot write " + (f / "new/") + ": " + std::strerror(ENOENT)},
         {f / "dir/../dir/./x", ""},
         {"/dev/fd/99", "cannot write /dev/fd/99: " + std::string(std::strerror(EBADF))},
+        {"/dev/fd/9999999999", "cannot write /dev/fd/9999999999: " + std::string(std::strerror(EBADF))},
         {f / "tab\tand\nnewline", ""},
     };
     for (const auto& [name, error] : cases) {
