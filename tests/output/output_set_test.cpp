@@ -899,6 +899,12 @@ TEST(OutputSet, WhenASetGoesEverythingIsAsBefore) {
     setrlimit(RLIMIT_NOFILE, &files);
     close(reader);
     EXPECT_EQ(listing(f / "made"), (std::set<std::string>{"file"}));
+    // A folder made gets the umask's mode, as mkdir makes it.
+    const mode_t mask = umask(0);
+    umask(mask);
+    struct stat made = {};
+    ASSERT_EQ(stat((f / "made").c_str(), &made), 0);
+    EXPECT_EQ(made.st_mode & 07777, 0777 & ~mask);
 }
 
 }  // namespace
