@@ -16,8 +16,10 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -173,8 +175,8 @@ int recordSync(int fd) {
     if (S_ISDIR(info.st_mode)) {
         synced += !isPrivate ? "F" : faccessat(fd, "journal", F_OK, 0) == 0 ? "Pj" : "P";
     } else {
-        synced += isPrivate && name.size() > 8 && name.substr(name.size() - 8) == "/journal" ? "J"
-                                                                                            : "N";
+        synced +=
+            isPrivate && name.size() > 8 && name.substr(name.size() - 8) == "/journal" ? "J" : "N";
     }
     return 0;
 }
@@ -813,13 +815,39 @@ TEST(OutputSet, NamesAreResolvedAsTheKernelResolvesThem) {
         {f / "new/", "cannot write " + (f / "new/") + ": " + std::strerror(ENOENT)},
         {f / "dir/../dir/./x", ""},
         {"/dev/fd/99", "cannot write /dev/fd/99: " + std::string(std::strerror(EBADF))},
-        {"/dev/fd/9999999999", "cannot write /dev/fd/9999999999: " + std::string(std::strerror(EBADF))},
+        {"/dev/fd/9999999999",
+         "cannot write /dev/fd/9999999999: " + std::string(std::strerror(EBADF))},
         {f / "tab\tand\nnewline", ""},
     };
     for (const auto& [name, error] : cases) {
         EXPECT_EQ(commitFiles({name}, "x"), error) << name;
     }
     EXPECT_EQ(got(f / "dir/file") + got(f / "dir/x"), "xx");
+    // A link longer than the first buffer that reads it; a socket; a file
+    // where a folder is wanted.
+    std::string longer = "dir";
+    for (int n = 0; n < 150; ++n) {
+        longer += "/.";
+    }
+    ASSERT_EQ(symlink((longer + "/long").c_str(), (f / "long").c_str()), 0);
+    EXPECT_EQ(commitFiles({f / "long"}, "long"), "");
+    EXPECT_EQ(got(f / "dir/long"), "long");
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = f / "sock";
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    std::strcpy(address.sun_path, socketPath.c_str());
+    const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    EXPECT_EQ(commitFiles({socketPath}, "x"),
+              "cannot write " + socketPath + ": a socket is not a file");
+    close(listener);
+    {
+        OutputSet set("probe");
+        std::string error;
+        EXPECT_FALSE(set.makeFolder(f / "dir/file/sub", error));
+        EXPECT_EQ(error, "cannot write into " + (f / "dir/file/sub") + ": not a folder");
+    }
     // An open folder's descriptor leads into that folder.
     const int dir = open((f / "dir").c_str(), O_RDONLY | O_DIRECTORY);
     EXPECT_EQ(commitFiles({"/dev/fd/" + std::to_string(dir) + "/by-fd"}, "fd"), "");
