@@ -112,8 +112,7 @@ bool OutputSet::State::nameTemporary(Target& t, std::string& error) {
     const Folder& f = folders[t.folder];
     const std::string temporary = std::to_string(&t - targets.data());
     const std::string proc = "/proc/self/fd/" + std::to_string(t.tempFd);
-    if (linkat(AT_FDCWD, proc.c_str(), f.privateFd, temporary.c_str(), AT_SYMLINK_FOLLOW) != 0 &&
-        linkat(t.tempFd, "", f.privateFd, temporary.c_str(), AT_EMPTY_PATH) != 0) {
+    if (linkat(AT_FDCWD, proc.c_str(), f.privateFd, temporary.c_str(), AT_SYMLINK_FOLLOW) != 0) {
         error = output::because("cannot write " + t.shown, errno);
         return false;
     }
