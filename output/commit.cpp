@@ -145,9 +145,7 @@ bool sameNewNames(OutputSet::State& s, std::size_t f, std::size_t& a, std::size_
     const int fd = s.folders[f].privateFd;
     // Only a folder that takes "Aa" for "aA" is probed name by name.
     bool oneForBoth = false;
-    const int probe = openat(fd, "Aa", O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (probe != -1) {
-        ::close(probe);
+    if (Fd(openat(fd, "Aa", O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600)).get() != -1) {
         struct stat info = {};
         oneForBoth = statAt(fd, "aA", info);
         unlinkat(fd, "Aa", 0);
@@ -160,20 +158,16 @@ bool sameNewNames(OutputSet::State& s, std::size_t f, std::size_t& a, std::size_
         if (t.kind != Kind::Replace || t.folder != f || t.exists) {
             continue;
         }
-        int file = openat(fd, t.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (file != -1) {
-            writeAll(file, std::to_string(n));
-        } else if (errno == EEXIST &&
-                   (file = openat(fd, t.name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC)) != -1) {
-            const std::string earlier = readAll(file);
-            found =
-                !earlier.empty() && earlier.find_first_not_of("0123456789") == std::string::npos;
-            a = found ? std::stoul(earlier) : 0;
-            b = n;
+        Fd file(openat(fd, t.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        if (file.get() != -1) {
+            writeAll(file.get(), std::to_string(n));
+            continue;
         }
-        if (file != -1) {
-            ::close(file);
-        }
+        file.reset(openat(fd, t.name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+        const std::string earlier = readAll(file.get());
+        found = !earlier.empty() && earlier.find_first_not_of("0123456789") == std::string::npos;
+        a = found ? std::stoul(earlier) : a;
+        b = n;
     }
     removePrivate(s.folders[f].fd, s.folders[f].privateName, fd);
     ::close(fd);
@@ -340,9 +334,6 @@ bool commitSet(OutputSet::State& s, std::string& error) {
     }
 
     Held held;
-    for (std::size_t f = 0; f < s.folders.size(); ++f) {
-        recoverLeftovers(s, f);
-    }
     bool done = true;
     for (Target& t : s.targets) {
         if (t.kind == Kind::Replace) {

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstring>
 #include <iterator>
+#include <vector>
 
 #include "output/state.h"
 
@@ -24,10 +25,8 @@ constexpr Ending EndingSignals[] = {
     {SIGUSR1, "SIGUSR1"}, {SIGUSR2, "SIGUSR2"}, {SIGALRM, "SIGALRM"}, {SIGVTALRM, "SIGVTALRM"},
     {SIGPROF, "SIGPROF"}, {SIGXCPU, "SIGXCPU"}, {SIGPWR, "SIGPWR"},
 };
-constexpr int NEnding = sizeof EndingSignals / sizeof EndingSignals[0];
 // Turned into write errors while a set lives.
 constexpr int QuietSignals[] = {SIGXFSZ, SIGPIPE};
-constexpr int NQuiet = sizeof QuietSignals / sizeof QuietSignals[0];
 
 // The one live set, read by the handler.
 OutputSet::State* active = nullptr;
@@ -87,10 +86,13 @@ void onEndingSignal(int number) {
 
 }  // namespace
 
+// The signals whose action the set changed, with the actions before.
 struct Endings::Saved {
-    struct sigaction ending[NEnding] = {};
-    bool handled[NEnding] = {};
-    struct sigaction quiet[NQuiet] = {};
+    struct Changed {
+        int signal;
+        struct sigaction before;
+    };
+    std::vector<Changed> changed;
 };
 
 Endings::Endings(OutputSet::State& state) : saved_(new Saved) {
@@ -100,31 +102,28 @@ Endings::Endings(OutputSet::State& state) : saved_(new Saved) {
     action.sa_handler = onEndingSignal;
     action.sa_mask = endingSet();
     action.sa_flags = SA_RESTART;
-    for (int n = 0; n < NEnding; ++n) {
+    struct sigaction before = {};
+    for (const Ending& ending : EndingSignals) {
         // A signal ignored at start (nohup, a background job) stays ignored.
-        sigaction(EndingSignals[n].signal, nullptr, &saved_->ending[n]);
-        if (saved_->ending[n].sa_handler != SIG_IGN) {
-            sigaction(EndingSignals[n].signal, &action, nullptr);
-            saved_->handled[n] = true;
+        sigaction(ending.signal, nullptr, &before);
+        if (before.sa_handler != SIG_IGN) {
+            sigaction(ending.signal, &action, nullptr);
+            saved_->changed.push_back({ending.signal, before});
         }
     }
     struct sigaction ignore = {};
     ignore.sa_handler = SIG_IGN;
-    for (int n = 0; n < NQuiet; ++n) {
-        sigaction(QuietSignals[n], &ignore, &saved_->quiet[n]);
+    for (const int signal : QuietSignals) {
+        sigaction(signal, &ignore, &before);
+        saved_->changed.push_back({signal, before});
     }
 }
 
 Endings::~Endings() {
     {
         Held held;
-        for (int n = 0; n < NEnding; ++n) {
-            if (saved_->handled[n]) {
-                sigaction(EndingSignals[n].signal, &saved_->ending[n], nullptr);
-            }
-        }
-        for (int n = 0; n < NQuiet; ++n) {
-            sigaction(QuietSignals[n], &saved_->quiet[n], nullptr);
+        for (const Saved::Changed& changed : saved_->changed) {
+            sigaction(changed.signal, &changed.before, nullptr);
         }
         active = nullptr;
     }

@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <cstddef>
 
@@ -11,6 +12,30 @@
 #include <vector>
 
 namespace output {
+
+// An open descriptor, closed when it goes.
+class Fd {
+  public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() { reset(); }
+    void reset(int fd = -1) {
+        if (fd_ != -1) {
+            ::close(fd_);
+        }
+        fd_ = fd;
+    }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+    int get() const { return fd_; }
+
+  private:
+    int fd_;
+};
 
 // "what: the error's text".
 std::string because(const std::string& what, int error);

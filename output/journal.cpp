@@ -109,16 +109,10 @@ int rollBack(int folder, int privateFd, const Entry& e) {
 }
 
 bool writeJournal(int privateFd, const std::vector<Entry>& entries) {
-    const int fd =
-        openat(privateFd, JournalName, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd == -1) {
-        return false;
-    }
-    const bool written = writeAll(fd, journalText(entries)) && synced(fd);
-    const int why = errno;
-    ::close(fd);
-    errno = why;
-    return written && synced(privateFd);
+    const Fd fd(
+        openat(privateFd, JournalName, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+    return fd.get() != -1 && writeAll(fd.get(), journalText(entries)) && synced(fd.get()) &&
+           synced(privateFd);
 }
 
 void recoverLeftovers(OutputSet::State& s, std::size_t f) {
@@ -131,41 +125,36 @@ void recoverLeftovers(OutputSet::State& s, std::size_t f) {
             name == folder.privateName) {
             continue;
         }
-        const int fd =
-            openat(folder.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const Fd fd(
+            openat(folder.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         struct stat info = {};
         struct stat there = {};
         // Only the user's own, whose run is gone (its lock free), still there.
-        if (fstat(fd, &info) != 0 || info.st_uid != geteuid() ||
-            flock(fd, LOCK_EX | LOCK_NB) != 0 || !statAt(folder.fd, name, there) ||
+        if (fstat(fd.get(), &info) != 0 || info.st_uid != geteuid() ||
+            flock(fd.get(), LOCK_EX | LOCK_NB) != 0 || !statAt(folder.fd, name, there) ||
             there.st_ino != info.st_ino) {
-            ::close(fd);
             continue;
         }
         std::vector<Entry> entries;
-        const int journal = openat(fd, JournalName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        const Fd journal(openat(fd.get(), JournalName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
         // A journal that is not whole was cut short before it was synced,
         // and so before the first change: there is nothing to undo.
-        if (journal != -1 && !parseJournal(readAll(journal), entries)) {
+        if (journal.get() != -1 && !parseJournal(readAll(journal.get()), entries)) {
             entries.clear();
-        }
-        if (journal != -1) {
-            ::close(journal);
         }
         bool whole = true;
         for (auto e = entries.rbegin(); whole && e != entries.rend(); ++e) {
-            const int result = rollBack(folder.fd, fd, *e);
+            const int result = rollBack(folder.fd, fd.get(), *e);
             whole = result >= 0;
             putBack += std::max(result, 0);
         }
         if (whole) {
             synced(folder.fd);
-            removePrivate(folder.fd, name, fd);
+            removePrivate(folder.fd, name, fd.get());
             ++runs;
         } else {
             ++failed;  // kept for a later try, with what it holds
         }
-        ::close(fd);
     }
     if (runs > 0) {
         std::string line = "cleaned up after " +

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <deque>
 
+#include "output/file_ops.h"
+
 namespace output {
 
 std::string printable(const std::string& name) {
@@ -44,28 +46,6 @@ std::string userName(uid_t uid) {
 namespace {
 
 constexpr int MaxLinks = 40;  // as the kernel allows
-
-// An open descriptor, closed when it goes.
-class Fd {
-  public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() { reset(); }
-    void reset(int fd = -1) {
-        ::close(fd_);  // nothing to close is fine too
-        fd_ = fd;
-    }
-    int release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
 
 std::string joined(const std::string& where, const std::string& name) {
     if (where.empty()) {

@@ -66,6 +66,11 @@ std::set<std::string> listing(const std::string& folder) {
     return names;
 }
 
+// The numbers of the open descriptors.
+std::set<std::string> openDescriptors() {
+    return listing("/proc/self/fd");
+}
+
 void put(const std::string& path, const std::string& text) {
     std::ofstream(path) << text;
 }
@@ -743,8 +748,12 @@ TEST(OutputSet, LeftoversWithoutAWholeJournalAreRemovedAndOthersKept) {
     ASSERT_EQ(mkdir((f / ".patchview-live").c_str(), 0700), 0);
     const int live = open((f / ".patchview-live").c_str(), O_RDONLY | O_DIRECTORY);
     ASSERT_EQ(flock(live, LOCK_EX), 0);
-    const Ending end = inChild([&] { return commitFiles({f / "b"}, "b").empty() ? 0 : 1; });
-    EXPECT_EQ(end.status, 0);
+    const Ending end = inChild([&] {
+        const std::set<std::string> open = openDescriptors();
+        const bool committed = commitFiles({f / "b"}, "b").empty();
+        return committed && openDescriptors() == open ? 0 : 1;
+    });
+    EXPECT_EQ(end.status, 0) << "failed, or left descriptors open";
     EXPECT_EQ(end.line, "probe: cleaned up after an unfinished run in " + f.path + "\n");
     EXPECT_EQ(listing(f.path), (std::set<std::string>{".patchview-live", "a", "b"}));
     EXPECT_EQ(got(f / "a"), "old a");
@@ -862,11 +871,6 @@ TEST(OutputSet, NamesAreResolvedAsTheKernelResolvesThem) {
     std::string error;
     EXPECT_EQ(set.prepare(error), OutputSet::Prepared::Failed);
     EXPECT_EQ(error, "cannot write " + f.path + "/no\\nsuch/file: " + std::strerror(ENOENT));
-}
-
-// The numbers of the open descriptors.
-std::set<std::string> openDescriptors() {
-    return listing("/proc/self/fd");
 }
 
 TEST(OutputSet, WhenASetGoesEverythingIsAsBefore) {
