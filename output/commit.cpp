@@ -387,7 +387,7 @@ bool commitSet(OutputSet::State& s, std::string& error) {
         e.temporary = t.temporary;
         e.name = t.name;
         e.made = fileAt(f.privateFd, t.temporary);
-        e.old = t.exists ? t.checked.st_ino : 0;
+        e.old = t.checked.st_ino;  // 0 for a new name
         plan[t.folder].push_back(e);
     }
     for (std::size_t f = 0; done && f < s.folders.size(); ++f) {
