@@ -71,6 +71,20 @@ std::set<std::string> openDescriptors() {
     return listing("/proc/self/fd");
 }
 
+// A socket's name in the file system, left when the socket closes.
+bool makeSocket(const std::string& path) {
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) {
+        return false;
+    }
+    std::strcpy(address.sun_path, path.c_str());
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    const bool bound = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    close(fd);
+    return bound;
+}
+
 void put(const std::string& path, const std::string& text) {
     std::ofstream(path) << text;
 }
@@ -167,7 +181,7 @@ bool othersReachTheFolders() {
 
 // What was synced, in order: F a folder of the user's, P a private folder
 // of a run (with j while it still holds a journal), J a journal, N a new
-// file.
+// file; ? a private folder whose name is not as made.
 std::string synced;
 
 int recordSync(int fd) {
@@ -176,7 +190,17 @@ int recordSync(int fd) {
     const std::string name(path, std::max<ssize_t>(0, readlink(link.c_str(), path, sizeof path)));
     struct stat info = {};
     fstat(fd, &info);
-    const bool isPrivate = name.find("/.patchview-") != std::string::npos;
+    const std::size_t at = name.find("/.patchview-");
+    const bool isPrivate = at != std::string::npos;
+    // A private folder's name ends in six letters or digits.
+    const std::string suffix =
+        isPrivate ? name.substr(at + 12, name.find('/', at + 1) - at - 12) : "";
+    if (isPrivate &&
+        (suffix.size() != 6 || suffix.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                                        "abcdefghijklmnopqrstuvwxyz"
+                                                        "0123456789") != std::string::npos)) {
+        synced += "?";
+    }
     if (S_ISDIR(info.st_mode)) {
         synced += !isPrivate ? "F" : faccessat(fd, "journal", F_OK, 0) == 0 ? "Pj" : "P";
     } else {
@@ -555,9 +579,19 @@ TEST(OutputSet, WhatIsFoundAtANameAfterTheCheckStaysThereAndRefusesTheRun) {
              symlink("kept", (f / "old").c_str());
          },
          ": a symbolic link is there now"},
+        {"a socket at a new name", [&] { makeSocket(f / "new"); }, ": a socket is there now"},
+        {"a device at an old file's name",
+         [&] {
+             rename((f / "old").c_str(), (f / "kept").c_str());
+             mknod((f / "old").c_str(), S_IFCHR | 0600, makedev(1, 3));  // as /dev/null
+         },
+         ": a device is there now"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        if (geteuid() != 0 && std::string(c.error).find("device") != std::string::npos) {
+            continue;  // only root makes devices
+        }
         OutputSet set("probe");
         set.add(f / "old");
         set.add(f / "new");
@@ -568,7 +602,7 @@ TEST(OutputSet, WhatIsFoundAtANameAfterTheCheckStaysThereAndRefusesTheRun) {
         const std::set<std::string> meddled = listing(f.path);
         EXPECT_FALSE(set.commit(error));
         const std::string name =
-            std::string(c.error).find("folder") != std::string::npos ? "new" : "old";
+            std::string(c.what).find("new") != std::string::npos ? "new" : "old";
         EXPECT_EQ(error, "cannot replace " + (f / name) + c.error + "; nothing was replaced");
         EXPECT_EQ(listing(f.path), meddled);
         std::system(("rm -rf '" + (f / "new") + "' '" + (f / "old") + "'").c_str());
@@ -841,16 +875,10 @@ TEST(OutputSet, NamesAreResolvedAsTheKernelResolvesThem) {
     ASSERT_EQ(symlink((longer + "/long").c_str(), (f / "long").c_str()), 0);
     EXPECT_EQ(commitFiles({f / "long"}, "long"), "");
     EXPECT_EQ(got(f / "dir/long"), "long");
-    sockaddr_un address = {};
-    address.sun_family = AF_UNIX;
     const std::string socketPath = f / "sock";
-    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
-    std::strcpy(address.sun_path, socketPath.c_str());
-    const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_TRUE(makeSocket(socketPath));
     EXPECT_EQ(commitFiles({socketPath}, "x"),
               "cannot write " + socketPath + ": a socket is not a file");
-    close(listener);
     {
         OutputSet set("probe");
         std::string error;
