@@ -71,7 +71,7 @@ bool OutputSet::State::makePrivate(std::size_t f, std::string& error) {
     }
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string name = output::PrivatePrefix + output::randomSuffix();
-        if (mkdirat(folder.fd, name.c_str(), 0700) != 0) {
+        if (mkdirat(folder.fd, name.c_str(), output::PrivateFolderMode) != 0) {
             if (errno == EEXIST) {
                 continue;
             }
@@ -144,7 +144,7 @@ bool sameNewNames(OutputSet::State& s, std::size_t f, std::size_t& a, std::size_
     const int fd = s.folders[f].privateFd;
     // Only a folder that takes "Aa" for "aA" is probed name by name.
     bool oneForBoth = false;
-    if (Fd(openat(fd, "Aa", O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600)).get() != -1) {
+    if (Fd(openat(fd, "Aa", O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, PrivateFileMode)).get() != -1) {
         struct stat info = {};
         oneForBoth = statAt(fd, "aA", info);
         unlinkat(fd, "Aa", 0);
@@ -157,7 +157,7 @@ bool sameNewNames(OutputSet::State& s, std::size_t f, std::size_t& a, std::size_
         if (t.kind != Kind::Replace || t.folder != f || t.exists) {
             continue;
         }
-        Fd file(openat(fd, t.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        Fd file(openat(fd, t.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, PrivateFileMode));
         if (file.get() != -1) {
             writeAll(file.get(), std::to_string(n));
             continue;

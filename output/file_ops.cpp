@@ -92,12 +92,9 @@ bool synced(int fd) {
 // The names in the folder open at fd ("." and ".." left out).
 std::vector<std::string> namesIn(int fd) {
     std::vector<std::string> names;
-    const int copy = openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* dir = copy != -1 ? fdopendir(copy) : nullptr;
+    // A descriptor of its own, which closedir closes.
+    DIR* dir = fdopendir(openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir == nullptr) {
-        if (copy != -1) {
-            ::close(copy);
-        }
         return names;
     }
     while (const dirent* entry = readdir(dir)) {

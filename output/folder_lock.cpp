@@ -59,7 +59,7 @@ bool processMayWrite(long pid, const struct stat& folder) {
         long value{}, fsValue = -1;
         if (key == "Uid:" || key == "Gid:") {
             // real, effective, saved, file system: access goes by the last
-            for (int n = 0; n < 4 && fields >> value; ++n) {
+            while (fields >> value) {
                 fsValue = value;
             }
             (key == "Uid:" ? uid : gid) = fsValue;

@@ -20,6 +20,9 @@ namespace output {
 // The names of private folders begin so.
 constexpr const char PrivatePrefix[] = ".patchview-";
 constexpr const char JournalName[] = "journal";
+// The mode of a private folder and of the files that only the run reads.
+constexpr mode_t PrivateFolderMode = 0700;
+constexpr mode_t PrivateFileMode = 0600;
 
 // One change that a commit makes to a folder, as the journal lists it.
 struct Entry {

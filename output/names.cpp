@@ -34,11 +34,9 @@ std::string printable(const std::string& name) {
 }
 
 std::string userName(uid_t uid) {
-    std::vector<char> buffer(4096);
-    passwd entry = {};
-    passwd* found = nullptr;
-    if (getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr) {
-        return printable(found->pw_name);
+    // Names are resolved on one thread.
+    if (const passwd* entry = getpwuid(uid)) {
+        return printable(entry->pw_name);
     }
     return "user " + std::to_string(uid);
 }

@@ -181,7 +181,8 @@ bool othersReachTheFolders() {
 
 // What was synced, in order: F a folder of the user's, P a private folder
 // of a run (with j while it still holds a journal), J a journal, N a new
-// file; ? a private folder whose name is not as made.
+// file; ? after a private folder or journal whose name or mode is not as
+// made (six letters or digits; 0700 and 0600).
 std::string synced;
 
 int recordSync(int fd) {
@@ -191,21 +192,25 @@ int recordSync(int fd) {
     struct stat info = {};
     fstat(fd, &info);
     const std::size_t at = name.find("/.patchview-");
-    const bool isPrivate = at != std::string::npos;
-    // A private folder's name ends in six letters or digits.
-    const std::string suffix =
-        isPrivate ? name.substr(at + 12, name.find('/', at + 1) - at - 12) : "";
-    if (isPrivate &&
-        (suffix.size() != 6 || suffix.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ"
-                                                        "abcdefghijklmnopqrstuvwxyz"
-                                                        "0123456789") != std::string::npos)) {
-        synced += "?";
+    if (at == std::string::npos) {
+        synced += S_ISDIR(info.st_mode) ? "F" : "N";
+        return 0;
     }
+    const std::size_t end = std::min(name.find('/', at + 1), name.size());
+    const std::string suffix = name.substr(at + 12, end - at - 12);
+    const bool journal = name.substr(end) == "/journal";
     if (S_ISDIR(info.st_mode)) {
-        synced += !isPrivate ? "F" : faccessat(fd, "journal", F_OK, 0) == 0 ? "Pj" : "P";
+        synced += faccessat(fd, "journal", F_OK, 0) == 0 ? "Pj" : "P";
     } else {
-        synced +=
-            isPrivate && name.size() > 8 && name.substr(name.size() - 8) == "/journal" ? "J" : "N";
+        synced += journal ? "J" : "N";
+    }
+    const mode_t mode = info.st_mode & 07777;
+    if (suffix.size() != 6 ||
+        suffix.find_first_not_of(
+            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789") !=
+            std::string::npos ||
+        (S_ISDIR(info.st_mode) && mode != 0700) || (journal && mode != 0600)) {
+        synced += "?";
     }
     return 0;
 }
@@ -640,6 +645,25 @@ TEST(OutputSet, WhatIsFoundAtANameAfterTheCheckStaysThereAndRefusesTheRun) {
         EXPECT_EQ(set.open(0, error), nullptr);
         EXPECT_EQ(error, "cannot write " + (f / "pipe") + ": something else is there now");
         EXPECT_EQ(got(f / "pipe"), "notes");
+    }
+    // Swapped after it was written, before the commit: the set is refused.
+    {
+        unlink((f / "pipe").c_str());
+        ASSERT_EQ(mkfifo((f / "pipe").c_str(), 0600), 0);
+        const int reader = open((f / "pipe").c_str(), O_RDONLY | O_NONBLOCK);
+        OutputSet set("probe");
+        set.add(f / "pipe");
+        set.add(f / "beside");
+        std::string error;
+        ASSERT_EQ(set.prepare(error), OutputSet::Prepared::Ready) << error;
+        writeAll(set, 2, "mine");
+        unlink((f / "pipe").c_str());
+        put(f / "pipe", "notes");
+        EXPECT_FALSE(set.commit(error));
+        EXPECT_EQ(error, "cannot write " + (f / "pipe") +
+                             ": something else is there now; nothing was replaced");
+        EXPECT_EQ(got(f / "beside"), "<none>");
+        close(reader);
     }
 }
 
