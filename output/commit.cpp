@@ -144,7 +144,8 @@ bool sameNewNames(OutputSet::State& s, std::size_t f, std::size_t& a, std::size_
     const int fd = s.folders[f].privateFd;
     // Only a folder that takes "Aa" for "aA" is probed name by name.
     bool oneForBoth = false;
-    if (Fd(openat(fd, "Aa", O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, PrivateFileMode)).get() != -1) {
+    if (Fd(openat(fd, "Aa", O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, PrivateFileMode)).get() !=
+        -1) {
         struct stat info = {};
         oneForBoth = statAt(fd, "aA", info);
         unlinkat(fd, "Aa", 0);
@@ -157,7 +158,8 @@ bool sameNewNames(OutputSet::State& s, std::size_t f, std::size_t& a, std::size_
         if (t.kind != Kind::Replace || t.folder != f || t.exists) {
             continue;
         }
-        Fd file(openat(fd, t.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, PrivateFileMode));
+        Fd file(
+            openat(fd, t.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, PrivateFileMode));
         if (file.get() != -1) {
             writeAll(file.get(), std::to_string(n));
             continue;
@@ -227,8 +229,7 @@ bool replace(OutputSet::State& s, const Target& t, std::string& error) {
     }
     if (renameNoReplace(f.privateFd, temporary, f.fd, name) != 0) {
         error = because("cannot replace " + t.shown, errno);
-        renameNoReplace(f.privateFd, aside, f.fd, name);
-        return false;
+        return false;  // the old file comes back with the rest, by the journal
     }
     return true;
 }

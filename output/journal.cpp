@@ -109,8 +109,8 @@ int rollBack(int folder, int privateFd, const Entry& e) {
 }
 
 bool writeJournal(int privateFd, const std::vector<Entry>& entries) {
-    const Fd fd(
-        openat(privateFd, JournalName, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, PrivateFileMode));
+    const Fd fd(openat(privateFd, JournalName, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                       PrivateFileMode));
     return fd.get() != -1 && writeAll(fd.get(), journalText(entries)) && synced(fd.get()) &&
            synced(privateFd);
 }

@@ -6,6 +6,7 @@
 
 #include "output/output_set.h"
 
+#include "output/endings.h"
 #include "output/folder_lock.h"
 #include "output/names.h"
 
@@ -13,6 +14,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/resource.h>
@@ -383,6 +385,23 @@ int recordWith(const std::string& folder, int signal, bool during) {
         std::fprintf(stderr, "%s\n", error.c_str());
     }
     return closed && set.commit(error) ? 0 : 12;
+}
+
+TEST(OutputSet, TheSetsStateIsHeldByOneThreadAtATime) {
+    std::atomic<int> inside{0};
+    std::atomic<int> overlaps{0};
+    const auto work = [&] {
+        for (int n = 0; n < 5000; ++n) {
+            output::Held held;
+            overlaps += ++inside > 1 ? 1 : 0;
+            sched_yield();
+            --inside;
+        }
+    };
+    std::thread other(work);
+    work();
+    other.join();
+    EXPECT_EQ(overlaps, 0);
 }
 
 TEST(OutputSet, EverySignalEndsTheRunHonestly) {
