@@ -81,19 +81,15 @@ bool ownDescriptorFolder(int dir) {
     return false;
 }
 
+// A link's text, which the kernel keeps shorter than PATH_MAX.
 bool readLink(int link, std::string& text) {
-    std::vector<char> buffer(256);
-    for (;;) {
-        const ssize_t size = readlinkat(link, "", buffer.data(), buffer.size());
-        if (size < 0) {
-            return false;
-        }
-        if (static_cast<std::size_t>(size) < buffer.size()) {
-            text.assign(buffer.data(), static_cast<std::size_t>(size));
-            return true;
-        }
-        buffer.resize(buffer.size() * 2);
+    char buffer[PATH_MAX];
+    const ssize_t size = readlinkat(link, "", buffer, sizeof buffer);
+    if (size < 0) {
+        return false;
     }
+    text.assign(buffer, static_cast<std::size_t>(size));
+    return true;
 }
 
 // The descriptor number a name in a folder of descriptors stands for.
@@ -205,9 +201,6 @@ bool resolve(const std::string& path, const std::string& shown, bool makeFolders
             std::string text;
             if (!readLink(entry.get(), text)) {
                 return failErrno(errno);
-            }
-            if (text.empty()) {
-                return failErrno(ENOENT);
             }
             const std::deque<std::string> target = components(text);
             rest.insert(rest.begin(), target.begin(), target.end());
