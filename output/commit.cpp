@@ -142,18 +142,10 @@ bool sameNewNames(OutputSet::State& s, std::size_t f, std::size_t& a, std::size_
         return false;  // the commit says why, if it fails too
     }
     const int fd = s.folders[f].privateFd;
-    // Only a folder that takes "Aa" for "aA" is probed name by name.
-    bool oneForBoth = false;
-    if (Fd(openat(fd, "Aa", O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, PrivateFileMode)).get() !=
-        -1) {
-        struct stat info = {};
-        oneForBoth = statAt(fd, "aA", info);
-        unlinkat(fd, "Aa", 0);
-    }
-    // Each name's file holds its target's number: a name that the folder
-    // takes for an earlier one finds that one's number there.
+    // Each new name gets a file there that holds its target's number: a name
+    // that the folder takes for an earlier one finds that one's number.
     bool found = false;
-    for (std::size_t n = 0; oneForBoth && !found && n < s.targets.size(); ++n) {
+    for (std::size_t n = 0; !found && n < s.targets.size(); ++n) {
         const Target& t = s.targets[n];
         if (t.kind != Kind::Replace || t.folder != f || t.exists) {
             continue;
@@ -170,10 +162,7 @@ bool sameNewNames(OutputSet::State& s, std::size_t f, std::size_t& a, std::size_
         a = found ? std::stoul(earlier) : a;
         b = n;
     }
-    removePrivate(s.folders[f].fd, s.folders[f].privateName, fd);
-    ::close(fd);
-    s.folders[f].privateFd = -1;
-    s.folders[f].privateName.clear();
+    s.clearPrivate();
     return found;
 }
 
