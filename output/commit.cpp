@@ -89,7 +89,7 @@ bool OutputSet::State::makePrivate(std::size_t f, std::string& error) {
         // ones, and may have removed this one before the lock.
         struct stat held = {};
         struct stat there = {};
-        if (flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &held) == 0 && held.st_nlink > 0 &&
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &held) == 0 &&
             output::statAt(folder.fd, name, there) && there.st_ino == held.st_ino) {
             folder.privateName = name;
             folder.privateFd = fd;
@@ -124,12 +124,10 @@ bool OutputSet::State::nameTemporary(Target& t, std::string& error) {
 
 void OutputSet::State::clearPrivate() {
     for (Folder& f : folders) {
-        if (f.privateFd != -1) {
-            output::removePrivate(f.fd, f.privateName, f.privateFd);
-            ::close(f.privateFd);
-            f.privateFd = -1;
-            f.privateName.clear();
-        }
+        output::removePrivate(f.fd, f.privateName, f.privateFd);  // without one, fails harmlessly
+        ::close(f.privateFd);
+        f.privateFd = -1;
+        f.privateName.clear();
     }
 }
 
@@ -261,11 +259,9 @@ bool recheck(const OutputSet::State& s, Target& t, std::string& error) {
 // and permission bits.
 void keepOwnerAndMode(int privateFd, const Target& t) {
     const char* temporary = t.temporary.c_str();
-    if (fchownat(privateFd, temporary, t.checked.st_uid, t.checked.st_gid, AT_SYMLINK_NOFOLLOW) !=
-        0) {
-        fchownat(privateFd, temporary, static_cast<uid_t>(-1), t.checked.st_gid,
-                 AT_SYMLINK_NOFOLLOW);
-    }
+    // Only root may give a file away; a group the user is not in is refused.
+    const uid_t owner = geteuid() == 0 ? t.checked.st_uid : static_cast<uid_t>(-1);
+    fchownat(privateFd, temporary, owner, t.checked.st_gid, AT_SYMLINK_NOFOLLOW);
     fchmodat(privateFd, temporary, t.checked.st_mode & 07777, 0);
 }
 
@@ -388,7 +384,6 @@ bool commitSet(OutputSet::State& s, std::string& error) {
         }
     }
     std::string replaceError;
-    bool changed = false;
     if (done) {
         // The stale names go aside first, then every file is put in place.
         for (std::size_t f = 0; done && f < s.folders.size(); ++f) {
@@ -411,13 +406,11 @@ bool commitSet(OutputSet::State& s, std::string& error) {
                             ": it changed while it was removed";
                     done = false;
                 }
-                changed = true;
             }
         }
         for (std::size_t n = 0; done && n < s.targets.size(); ++n) {
             if (s.targets[n].kind == Kind::Replace) {
                 done = replace(s, s.targets[n], error);
-                changed = true;
             }
         }
     }
@@ -429,7 +422,7 @@ bool commitSet(OutputSet::State& s, std::string& error) {
             }
         }
         s.kept = true;
-    } else if (changed) {
+    } else {  // undo what was done, as the journal lists it
         std::string lost;
         for (std::size_t f = s.folders.size(); f-- > 0;) {
             for (auto e = plan[f].rbegin(); e != plan[f].rend(); ++e) {

@@ -162,8 +162,9 @@ void recoverLeftovers(OutputSet::State& s, std::size_t f) {
                                       : std::to_string(runs) + " unfinished runs") +
                            " in " + folder.shown;
         if (putBack > 0) {
-            line += ", putting back " + std::to_string(putBack) + " file" +
-                    (putBack == 1 ? "" : "s") + " as they were";
+            line += putBack == 1
+                        ? ", putting back 1 file as it was"
+                        : ", putting back " + std::to_string(putBack) + " files as they were";
         }
         s.say(line);
     }

@@ -149,8 +149,7 @@ bool resolve(const std::string& path, const std::string& shown, bool makeFolders
             missing = entry.get() == -1 && errno == ENOENT;
         }
         if (entry.get() == -1) {
-            if (missing && last && !folderWanted) {
-                out.kind = Resolved::Kind::NewName;
+            if (missing && last && !folderWanted) {  // a new name
                 out.folderFd = dir.release();
                 out.name = part;
                 return true;

@@ -155,9 +155,7 @@ void OutputSet::State::discard() {
         }
     }
     for (const Folder& f : folders) {
-        if (f.privateFd != -1) {
-            unlinkat(f.fd, f.privateName.c_str(), AT_REMOVEDIR);
-        }
+        unlinkat(f.fd, f.privateName.c_str(), AT_REMOVEDIR);  // fails harmlessly without one
     }
     for (auto made = madeFolders.rbegin(); made != madeFolders.rend(); ++made) {
         unlinkat(made->parentFd, made->name.c_str(), AT_REMOVEDIR);
@@ -370,23 +368,23 @@ std::FILE* OutputSet::open(std::size_t n, std::string& error) {
             }
         }
     }
-    if (fd != -1 && t.kind != Kind::Replace && !checkedFile(fd)) {
+    if (fd == -1) {
+        error = because("cannot write " + t.shown, errno);
+        return nullptr;
+    }
+    if (t.kind != Kind::Replace && !checkedFile(fd)) {
         ::close(fd);
         error = "cannot write " + t.shown + ": something else is there now";
         return nullptr;
     }
-    std::FILE* file = nullptr;
-    if (fd != -1) {
-        t.stream = std::make_shared<Stream>();
-        t.stream->fd = fd;
-        t.stream->keepFd = fd == t.tempFd;
-        file = fopencookie(t.stream.get(), "wb", {nullptr, writeStream, nullptr, closeStream});
-    }
+    t.stream = std::make_shared<Stream>();
+    t.stream->fd = fd;
+    t.stream->keepFd = fd == t.tempFd;
+    std::FILE* file =
+        fopencookie(t.stream.get(), "wb", {nullptr, writeStream, nullptr, closeStream});
     if (file == nullptr) {
         error = because("cannot write " + t.shown, errno);
-        if (fd != -1 && fd != t.tempFd) {
-            ::close(fd);
-        }
+        closeStream(t.stream.get());
     }
     return file;
 }
@@ -395,14 +393,15 @@ bool OutputSet::close(std::size_t n, std::FILE* file, std::string& error) {
     State& s = *state_;
     Target& t = s.targets[n];
     Stream& stream = *t.stream;
-    bool written = std::fflush(file) == 0 && std::ferror(file) == 0;
+    // A write or close that fails leaves its error in the stream.
+    std::fflush(file);
     // A new file is on the disk before it is put in place.
-    if (written && t.kind == Kind::Replace && !output::synced(stream.fd) && stream.error == 0) {
+    if (stream.error == 0 && t.kind == Kind::Replace && !output::synced(stream.fd)) {
         stream.error = errno;
     }
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed || stream.error != 0) {
-        error = because("cannot write " + t.shown, stream.error != 0 ? stream.error : EIO);
+    std::fclose(file);
+    if (stream.error != 0) {
+        error = because("cannot write " + t.shown, stream.error);
         return false;
     }
     if (t.kind == Kind::Replace) {
@@ -421,15 +420,14 @@ bool OutputSet::commit(std::string& error) {
 }
 
 bool OutputSet::flushStandardOutput(std::string& error) {
-    errno = 0;
-    const bool flushed = std::fflush(stdout) == 0;
-    const int why = errno;
-    if (flushed && std::ferror(stdout) == 0) {
-        return true;
+    if (std::fflush(stdout) != 0) {
+        error = because("cannot write standard output", errno);
+        return false;
     }
-    error = "cannot write standard output";
-    if (!flushed && why != 0) {
-        error = because(error, why);
+    // An error of an earlier write, whose cause is gone.
+    if (std::ferror(stdout) != 0) {
+        error = "cannot write standard output";
+        return false;
     }
-    return false;
+    return true;
 }

@@ -402,6 +402,16 @@ TEST(OutputSet, TheSetsStateIsHeldByOneThreadAtATime) {
     work();
     other.join();
     EXPECT_EQ(overlaps, 0);
+    // Meanwhile the ending signals wait, and afterwards they do not.
+    sigset_t during;
+    {
+        output::Held held;
+        pthread_sigmask(SIG_BLOCK, nullptr, &during);
+    }
+    sigset_t after;
+    pthread_sigmask(SIG_BLOCK, nullptr, &after);
+    EXPECT_TRUE(sigismember(&during, SIGTERM) && sigismember(&during, SIGPWR));
+    EXPECT_FALSE(sigismember(&after, SIGTERM) || sigismember(&after, SIGPWR));
 }
 
 TEST(OutputSet, EverySignalEndsTheRunHonestly) {
@@ -524,10 +534,27 @@ TEST(OutputSet, WritesThatTakeLittleOrNothingAndAFolderClosedBeforeTheCommit) {
     outputWrite = write;
     EXPECT_EQ(got(f / "short") + got(f / "other"), text + text);
     EXPECT_EQ(listing(f.path), (std::set<std::string>{"other", "short"}));
+    // Standard output on a full disk.
+    Ending end = inChild([] {
+        std::string error;
+        if (std::freopen("/dev/full", "w", stdout) != nullptr &&
+            std::fputs("report", stdout) >= 0 && !OutputSet::flushStandardOutput(error)) {
+            std::fputs(error.c_str(), stderr);
+        }
+        return 0;
+    });
+    EXPECT_EQ(end.line, "cannot write standard output: " + std::string(std::strerror(ENOSPC)));
     NEEDS_ROOT();
+    // A folder that its user may write into but not read.
+    Folder writeOnly(0300);
+    ASSERT_EQ(chown(writeOnly.path.c_str(), UserA, UserA), 0);
+    end =
+        inChild([&] { return commitFiles({writeOnly / "blind"}, "blind").empty() ? 0 : 1; }, UserA);
+    EXPECT_EQ(end.status, 0) << end.line;
+    EXPECT_EQ(got(writeOnly / "blind"), "blind");
     // The user's folder closed to the user between the check and the commit.
     ASSERT_EQ(chown(f.path.c_str(), UserA, UserA), 0);
-    const Ending end = inChild(
+    end = inChild(
         [&] {
             OutputSet set("probe");
             set.add(f / "late");
@@ -633,6 +660,19 @@ TEST(OutputSet, WhatIsFoundAtANameAfterTheCheckStaysThereAndRefusesTheRun) {
         rename((f / "kept").c_str(), (f / "old").c_str());
         put(f / "old", "old");
     }
+    // A file put at a new name just before it is taken: it stays.
+    {
+        outputRenameFault = [](const std::string& path) {
+            put(path, "first");
+            return 0;
+        };
+        const std::string error = commitFiles({f / "taken"}, "mine");
+        outputRenameFault = nullptr;
+        EXPECT_EQ(error, "cannot replace " + (f / "taken") +
+                             ": something was put there after the check; nothing was replaced");
+        EXPECT_EQ(got(f / "taken"), "first");
+        unlink((f / "taken").c_str());
+    }
     // Swapped between the check and the exchange: the stranger goes back.
     for (bool exchange : {true, false}) {
         SCOPED_TRACE(exchange ? "swapped during the exchange" : "swapped before the move aside");
@@ -664,6 +704,26 @@ TEST(OutputSet, WhatIsFoundAtANameAfterTheCheckStaysThereAndRefusesTheRun) {
         EXPECT_EQ(set.open(0, error), nullptr);
         EXPECT_EQ(error, "cannot write " + (f / "pipe") + ": something else is there now");
         EXPECT_EQ(got(f / "pipe"), "notes");
+    }
+    // A descriptor given by number, then made another file's: not written.
+    {
+        int ends[2];
+        ASSERT_EQ(pipe(ends), 0);
+        OutputSet set("probe");
+        set.add("/dev/fd/" + std::to_string(ends[1]));
+        std::string error;
+        ASSERT_EQ(set.prepare(error), OutputSet::Prepared::Ready) << error;
+        put(f / "notes", "notes");
+        const int notes = open((f / "notes").c_str(), O_WRONLY);
+        dup2(notes, ends[1]);
+        EXPECT_EQ(set.open(0, error), nullptr);
+        EXPECT_EQ(error, "cannot write /dev/fd/" + std::to_string(ends[1]) +
+                             ": something else is there now");
+        EXPECT_EQ(got(f / "notes"), "notes");
+        for (int fd : {notes, ends[0], ends[1]}) {
+            close(fd);
+        }
+        unlink((f / "notes").c_str());
     }
     // Swapped after it was written, before the commit: the set is refused.
     {
@@ -756,11 +816,22 @@ TEST(OutputSet, LinksOfOtherUsersInSharedFoldersAreNotFollowed) {
     EXPECT_EQ(end.line, "cannot replace " + (shared / "A's file") +
                             ": another user owns it in a sticky folder; nothing was replaced");
     EXPECT_EQ(got(shared / "A's file"), "A's");
+    // Root may, as the kernel lets it, and the file stays A's.
+    EXPECT_EQ(commitFiles({shared / "A's file"}, "root's"), "");
+    struct stat info = {};
+    ASSERT_EQ(stat((shared / "A's file").c_str(), &info), 0);
+    EXPECT_EQ(got(shared / "A's file") + " " + std::to_string(info.st_uid), "root's 4201");
 }
 
 TEST(OutputSet, ARunKilledInTheMiddleOfItsCommitIsPutRightByTheNextRun) {
-    for (bool exchange : {true, false}) {
-        SCOPED_TRACE(exchange ? "with exchange" : "without exchange");
+    for (const std::pair<bool, int>& run : {std::pair{true, 3}, {false, 3}, {true, 2}}) {
+        const bool exchange = run.first;
+        const int killedAt = run.second;
+        SCOPED_TRACE(
+            (exchange ? "with exchange, killed at rename " : "without, killed at rename ") +
+            std::to_string(killedAt));
+        static int killAt = 0;
+        killAt = killedAt;
         Folder f;
         for (const char* name : {"a", "b", "c"}) {
             put(f / name, std::string("old ") + name);
@@ -783,12 +854,12 @@ TEST(OutputSet, ARunKilledInTheMiddleOfItsCommitIsPutRightByTheNextRun) {
         end = inChild([&] {
             static int renames = 0;
             outputRenameFault = [](const std::string&) {
-                return ++renames == 3 ? raise(SIGKILL) : 0;
+                return ++renames == killAt ? raise(SIGKILL) : 0;
             };
             return commitFiles({f / "a", f / "b", f / "d", f / "c"}, "new").empty() ? 0 : 1;
         });
         EXPECT_TRUE(WIFSIGNALED(end.status) && WTERMSIG(end.status) == SIGKILL) << end.status;
-        EXPECT_EQ(got(f / "a") + got(f / "b"), "newnew");
+        EXPECT_EQ(got(f / "a") + got(f / "b"), killedAt == 3 ? "newnew" : "newold b");
         EXPECT_EQ(listing(f.path).size(), before.size() + 1);  // the private folder
         // The next run's check of its names already finds the old set whole,
         // and what it put back is synced before the leftovers go.
@@ -808,7 +879,9 @@ TEST(OutputSet, ARunKilledInTheMiddleOfItsCommitIsPutRightByTheNextRun) {
         outputWithoutExchange = false;
         EXPECT_EQ(end.status, 0);
         EXPECT_EQ(end.line, "probe: cleaned up after an unfinished run in " + f.path +
-                                ", putting back 2 files as they were\nsynced FNJPjFP\n");
+                                (killedAt == 3 ? ", putting back 2 files as they were"
+                                               : ", putting back 1 file as it was") +
+                                "\nsynced FNJPjFP\n");
         EXPECT_EQ(got(f / "a") + got(f / "b") + got(f / "c") + got(f / "e"), "old aold bold ce");
         EXPECT_EQ(listing(f.path), (std::set<std::string>{"a", "b", "c", "e"}));
     }
@@ -978,6 +1051,9 @@ TEST(OutputSet, WhenASetGoesEverythingIsAsBefore) {
         set.add("-");
         ASSERT_EQ(set.prepare(error), OutputSet::Prepared::Ready) << error;
         EXPECT_TRUE(set.writesStandardOutput());
+        rlimit during = {};
+        getrlimit(RLIMIT_NOFILE, &during);
+        EXPECT_EQ(during.rlim_cur, during.rlim_max);
         std::FILE* file = set.open(0, error);
         ASSERT_NE(file, nullptr) << error;
         ASSERT_TRUE(set.close(0, file, error)) << error;
