@@ -50,29 +50,26 @@ std::vector<long> lockHolders(const struct stat& info) {
 
 bool processMayWrite(long pid, const struct stat& folder) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    long uid = -1, gid = -1;
-    std::vector<long> groups;
+    // Real, effective, saved and file system ids: access goes by the last.
+    std::vector<long> uids, gids, groups;
     for (std::string line; std::getline(status, line);) {
         std::istringstream fields(line);
         std::string key;
         fields >> key;
-        long value{}, fsValue = -1;
-        if (key == "Uid:" || key == "Gid:") {
-            // real, effective, saved, file system: access goes by the last
-            while (fields >> value) {
-                fsValue = value;
-            }
-            (key == "Uid:" ? uid : gid) = fsValue;
-        } else if (key == "Groups:") {
-            while (fields >> value) {
-                groups.push_back(value);
-            }
+        std::vector<long>* values = key == "Uid:"      ? &uids
+                                    : key == "Gid:"    ? &gids
+                                    : key == "Groups:" ? &groups
+                                                       : nullptr;
+        for (long value{}; values != nullptr && fields >> value;) {
+            values->push_back(value);
         }
     }
     // Unknown (gone, or hidden from us): assume it may; so may root.
-    if (uid == -1 || gid == -1 || uid == 0) {
+    if (uids.empty() || gids.empty() || uids.back() == 0) {
         return true;
     }
+    const long uid = uids.back();
+    const long gid = gids.back();
     if (uid == static_cast<long>(folder.st_uid)) {
         return (folder.st_mode & S_IWUSR) != 0;
     }
