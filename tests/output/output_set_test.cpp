@@ -887,6 +887,41 @@ TEST(OutputSet, ARunKilledInTheMiddleOfItsCommitIsPutRightByTheNextRun) {
     }
 }
 
+TEST(OutputSet, AnOldFileThatCannotBePutBackIsKeptForALaterRun) {
+    Folder f;
+    put(f / "a", "old a");
+    put(f / "c", "old c");
+    // When c is due, something else takes the place of a's old file in the
+    // private folder, and c fails.
+    static std::string folder;
+    folder = f.path;
+    outputRenameFault = [](const std::string& path) {
+        if (path != folder + "/c") {
+            return 0;
+        }
+        for (const std::string& name : listing(folder)) {
+            if (name.rfind(".patchview-", 0) == 0) {
+                put(folder + "/" + name + "/stranger", "stranger");
+                rename((folder + "/" + name + "/stranger").c_str(),
+                       (folder + "/" + name + "/0").c_str());
+            }
+        }
+        return EIO;
+    };
+    EXPECT_EQ(commitFiles({f / "a", f / "c"}, "new"),
+              "cannot replace " + (f / "c") + ": " + std::strerror(EIO) +
+                  "; could not put back the old " + (f / "a") +
+                  ", which a later run into the folder puts back");
+    outputRenameFault = nullptr;
+    EXPECT_EQ(got(f / "a") + got(f / "c"), "newold c");
+    EXPECT_EQ(listing(f.path).size(), 3u);  // with the private folder and its journal
+    // A later run that cannot put it back either keeps it, and says so.
+    const Ending end = inChild([&] { return commitFiles({f / "b"}, "b").empty() ? 0 : 1; });
+    EXPECT_EQ(end.status, 0);
+    EXPECT_EQ(end.line, "probe: could not clean up after an unfinished run in " + f.path + "\n");
+    EXPECT_EQ(listing(f.path).size(), 4u);
+}
+
 TEST(OutputSet, LeftoversWithoutAWholeJournalAreRemovedAndOthersKept) {
     Folder f;
     put(f / "a", "old a");
