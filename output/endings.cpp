@@ -28,7 +28,8 @@ constexpr Ending EndingSignals[] = {
 // Turned into write errors while a set lives.
 constexpr int QuietSignals[] = {SIGXFSZ, SIGPIPE};
 
-// The one live set, read by the handler.
+// The live set, read by the handler, which is installed only while a set
+// lives.
 OutputSet::State* active = nullptr;
 
 // Who may touch the set's state: 0 free, 1 the program (with the ending
@@ -125,7 +126,6 @@ Endings::~Endings() {
         for (const Saved::Changed& changed : saved_->changed) {
             sigaction(changed.signal, &changed.before, nullptr);
         }
-        active = nullptr;
     }
     delete saved_;
 }

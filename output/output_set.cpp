@@ -171,13 +171,10 @@ OutputSet::OutputSet(const std::string& program) : state_(std::make_unique<State
     s.program = program;
     // A closed standard stream gets /dev/null opened the other way round:
     // its writes (or reads) still fail, and no file of ours takes its place.
+    // Filled in order, each is the lowest free descriptor that open takes.
     for (int fd = 0; fd <= 2; ++fd) {
         if (fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
-            const int opened = ::open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
-            if (opened != -1 && opened != fd) {
-                dup2(opened, fd);
-                ::close(opened);
-            }
+            ::open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
         }
     }
     // Nameless files are linked into place through /proc; each one written

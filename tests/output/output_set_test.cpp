@@ -515,9 +515,11 @@ TEST(OutputSet, WritesThatTakeLittleOrNothingAndAFolderClosedBeforeTheCommit) {
     for (int n = 0; n < 2000; ++n) {
         text += std::to_string(n) + " ";
     }
-    // Short and interrupted writes still write everything, the journal too.
+    // Short and interrupted writes still write everything, the journal too,
+    // in two folders.
+    Folder g;
     outputWrite = shortWrites;
-    EXPECT_EQ(commitFiles({f / "short", f / "other"}, text), "");
+    EXPECT_EQ(commitFiles({f / "short", g / "other", f / "third"}, text), "");
     // A write that takes nothing is an error, not an endless loop.
     outputWrite = [](int, const void*, std::size_t) -> ssize_t { return 0; };
     {
@@ -531,11 +533,43 @@ TEST(OutputSet, WritesThatTakeLittleOrNothingAndAFolderClosedBeforeTheCommit) {
         EXPECT_FALSE(set.close(0, file, error));
         EXPECT_EQ(error, "cannot write " + (f / "none") + ": " + std::strerror(EIO));
     }
+    // A journal that cannot be written.
+    outputWrite = [](int fd, const void* data, std::size_t size) -> ssize_t {
+        char path[4096] = {};
+        const std::string link = "/proc/self/fd/" + std::to_string(fd);
+        if (readlink(link.c_str(), path, sizeof path - 1) > 0 &&
+            std::string(path).find("/journal") != std::string::npos) {
+            errno = ENOSPC;
+            return -1;
+        }
+        return write(fd, data, size);
+    };
+    EXPECT_EQ(
+        commitFiles({f / "short", f / "third"}, "again"),
+        "cannot write into " + f.path + ": " + std::strerror(ENOSPC) + "; nothing was replaced");
     outputWrite = write;
-    EXPECT_EQ(got(f / "short") + got(f / "other"), text + text);
-    EXPECT_EQ(listing(f.path), (std::set<std::string>{"other", "short"}));
+    EXPECT_EQ(got(f / "short") + got(g / "other") + got(f / "third"), text + text + text);
+    EXPECT_EQ(listing(f.path), (std::set<std::string>{"short", "third"}));
+    EXPECT_EQ(listing(g.path), (std::set<std::string>{"other"}));
+    // Closed standard streams get /dev/null, which no file of the set takes.
+    Ending end = inChild([&] {
+        close(STDIN_FILENO);
+        close(STDOUT_FILENO);
+        dup2(STDERR_FILENO, 9);
+        close(STDERR_FILENO);
+        bool open = false;
+        {
+            OutputSet set("probe");
+            open = fcntl(0, F_GETFD) != -1 && fcntl(1, F_GETFD) != -1 && fcntl(2, F_GETFD) != -1;
+        }
+        dup2(9, STDERR_FILENO);
+        return open && commitFiles({f / "streams"}, "x").empty() && got(f / "streams") == "x" ? 0
+                                                                                              : 1;
+    });
+    EXPECT_EQ(end.status, 0) << end.line;
+    unlink((f / "streams").c_str());
     // Standard output on a full disk.
-    Ending end = inChild([] {
+    end = inChild([] {
         std::string error;
         if (std::freopen("/dev/full", "w", stdout) != nullptr &&
             std::fputs("report", stdout) >= 0 && !OutputSet::flushStandardOutput(error)) {
@@ -569,7 +603,7 @@ TEST(OutputSet, WritesThatTakeLittleOrNothingAndAFolderClosedBeforeTheCommit) {
     chmod(f.path.c_str(), 0700);
     EXPECT_EQ(end.line, "cannot replace " + (f / "late") + ": " + std::strerror(EACCES) +
                             "; nothing was replaced");
-    EXPECT_EQ(listing(f.path), (std::set<std::string>{"other", "short"}));
+    EXPECT_EQ(listing(f.path), (std::set<std::string>{"short", "third"}));
 }
 
 TEST(OutputSet, FewDescriptorsNameTheFilesEarlierAndStillLeaveNothing) {
