@@ -454,10 +454,7 @@ bool commitSet(OutputSet::State& s, std::string& error) {
         }
     }
     s.clearPrivate();
-    if (!done) {
-        s.discard();  // the folders made
-    }
-    return done;
+    return done;  // the folders made go with the set, unless it is kept
 }
 
 }  // namespace output

@@ -184,8 +184,7 @@ OutputSet::OutputSet(const std::string& program) : state_(std::make_unique<State
     getrlimit(RLIMIT_NOFILE, &s.openFiles);
     rlimit raised = s.openFiles;
     raised.rlim_cur = raised.rlim_max;
-    setrlimit(RLIMIT_NOFILE, &raised);
-    getrlimit(RLIMIT_NOFILE, &raised);
+    setrlimit(RLIMIT_NOFILE, &raised);  // raising the soft limit to the hard one always works
     // Half the descriptors at most; the program keeps the rest.
     s.descriptorBudget = raised.rlim_cur / 2;
     s.endings = std::make_unique<output::Endings>(s);
