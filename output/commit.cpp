@@ -180,7 +180,7 @@ bool replace(OutputSet::State& s, const Target& t, std::string& error) {
     }
     const std::string changed = "cannot replace " + t.shown + ": it changed while it was replaced";
     if (!t.exists) {
-        if (renameNoReplace(f.privateFd, temporary, f.fd, name) == 0) {
+        if (renameNoReplace(f.privateFd, temporary, f.fd, name)) {
             return true;
         }
         error = errno == EEXIST
@@ -214,7 +214,7 @@ bool replace(OutputSet::State& s, const Target& t, std::string& error) {
         error = changed;
         return false;
     }
-    if (renameNoReplace(f.privateFd, temporary, f.fd, name) != 0) {
+    if (!renameNoReplace(f.privateFd, temporary, f.fd, name)) {
         error = because("cannot replace " + t.shown, errno);
         return false;  // the old file comes back with the rest, by the journal
     }

@@ -33,19 +33,19 @@ bool unsupported(int error) {
 
 // Renames without replacing anything; where the file system lacks that, a
 // rename after checking that nothing is there.
-int renameNoReplace(int fromFd, const std::string& from, int toFd, const std::string& to) {
+bool renameNoReplace(int fromFd, const std::string& from, int toFd, const std::string& to) {
     if (renameat2(fromFd, from.c_str(), toFd, to.c_str(), RENAME_NOREPLACE) == 0) {
-        return 0;
+        return true;
     }
     if (!unsupported(errno)) {
-        return -1;
+        return false;
     }
     struct stat info = {};
     if (statAt(toFd, to, info)) {
         errno = EEXIST;
-        return -1;
+        return false;
     }
-    return renameat(fromFd, from.c_str(), toFd, to.c_str());
+    return renameat(fromFd, from.c_str(), toFd, to.c_str()) == 0;
 }
 
 std::size_t writeFully(int fd, const char* data, std::size_t size, int& error) {

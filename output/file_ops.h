@@ -51,8 +51,8 @@ ino_t fileAt(int fd, const std::string& name);
 bool unsupported(int error);
 
 // Renames without replacing anything; where the file system lacks that, a
-// rename after checking that nothing is there. 0, or -1 with errno.
-int renameNoReplace(int fromFd, const std::string& from, int toFd, const std::string& to);
+// rename after checking that nothing is there. False with errno on failure.
+bool renameNoReplace(int fromFd, const std::string& from, int toFd, const std::string& to);
 
 // Writes size bytes from data, again where a write takes only some or is
 // interrupted. Returns how many were written; fewer than size with error

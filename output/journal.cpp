@@ -20,7 +20,7 @@ int rollBackStale(int folder, int privateFd, const Entry& e) {
     struct stat info = {};
     if (statAt(privateFd, e.temporary, aside) && aside.st_ino == e.old &&
         !statAt(folder, e.name, info)) {
-        return renameNoReplace(privateFd, e.temporary, folder, e.name) == 0 ? 1 : -1;
+        return renameNoReplace(privateFd, e.temporary, folder, e.name) ? 1 : -1;
     }
     return 0;
 }
@@ -87,13 +87,13 @@ int rollBackFile(int folder, int privateFd, const Entry& e) {
                    ? 1
                    : -1;
     }
-    if (madeThere && renameNoReplace(folder, e.name, privateFd, e.temporary) != 0) {
+    if (madeThere && !renameNoReplace(folder, e.name, privateFd, e.temporary)) {
         return -1;
     }
     // An old file moved aside without an exchange comes back the same way.
     const std::string aside = asideOf(e.temporary);
     if (e.op == 'R' && fileAt(folder, e.name) == 0 && fileAt(privateFd, aside) == e.old) {
-        return renameNoReplace(privateFd, aside, folder, e.name) == 0 ? 1 : -1;
+        return renameNoReplace(privateFd, aside, folder, e.name) ? 1 : -1;
     }
     return madeThere ? 1 : 0;
 }

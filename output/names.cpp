@@ -132,7 +132,7 @@ bool resolve(const std::string& path, const std::string& shown, bool makeFolders
         }
         const std::string here = joined(where, part);
         Fd entry(openat(dir.get(), part.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
-        bool missing = entry.get() == -1 && errno == ENOENT;
+        const bool missing = entry.get() == -1 && errno == ENOENT;
         if (missing && ownDescriptorFolder(dir.get())) {
             return failErrno(EBADF);
         }
@@ -146,7 +146,6 @@ bool resolve(const std::string& path, const std::string& shown, bool makeFolders
                 return false;
             }
             entry.reset(openat(dir.get(), part.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
-            missing = entry.get() == -1 && errno == ENOENT;
         }
         if (entry.get() == -1) {
             if (missing && last && !folderWanted) {  // a new name

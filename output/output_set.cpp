@@ -173,7 +173,7 @@ OutputSet::OutputSet(const std::string& program) : state_(std::make_unique<State
     // its writes (or reads) still fail, and no file of ours takes its place.
     // Filled in order, each is the lowest free descriptor that open takes.
     for (int fd = 0; fd <= 2; ++fd) {
-        if (fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
+        if (fcntl(fd, F_GETFD) == -1) {  // EBADF, its only error here
             ::open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
         }
     }
