@@ -56,10 +56,8 @@ int closeStream(void* cookie) {
 }
 
 void closeIfOpen(int& fd) {
-    if (fd != -1) {
-        ::close(fd);
-        fd = -1;
-    }
+    ::close(fd);  // nothing to close is fine too
+    fd = -1;
 }
 
 // A file system that has no nameless temporary files says so with one of

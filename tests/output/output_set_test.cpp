@@ -183,8 +183,9 @@ bool othersReachTheFolders() {
 
 // What was synced, in order: F a folder of the user's, P a private folder
 // of a run (with j while it still holds a journal), J a journal, N a new
-// file; ? after a private folder or journal whose name or mode is not as
-// made (six letters or digits; 0700 and 0600).
+// file (0 after one that is still empty); ? after a private folder or
+// journal whose name or mode is not as made (six letters or digits; 0700
+// and 0600).
 std::string synced;
 
 int recordSync(int fd) {
@@ -195,7 +196,7 @@ int recordSync(int fd) {
     fstat(fd, &info);
     const std::size_t at = name.find("/.patchview-");
     if (at == std::string::npos) {
-        synced += S_ISDIR(info.st_mode) ? "F" : "N";
+        synced += S_ISDIR(info.st_mode) ? "F" : info.st_size == 0 ? "N0" : "N";
         return 0;
     }
     const std::size_t end = std::min(name.find('/', at + 1), name.size());
@@ -205,6 +206,7 @@ int recordSync(int fd) {
         synced += faccessat(fd, "journal", F_OK, 0) == 0 ? "Pj" : "P";
     } else {
         synced += journal ? "J" : "N";
+        synced += info.st_size == 0 ? "0" : "";
     }
     const mode_t mode = info.st_mode & 07777;
     if (suffix.size() != 6 ||
@@ -547,12 +549,23 @@ TEST(OutputSet, WritesThatTakeLittleOrNothingAndAFolderClosedBeforeTheCommit) {
     EXPECT_EQ(
         commitFiles({f / "short", f / "third"}, "again"),
         "cannot write into " + f.path + ": " + std::strerror(ENOSPC) + "; nothing was replaced");
+    // The folder of a relative name, as the message shows it.
+    Ending end = inChild([&] {
+        mkdir((f / "s").c_str(), 0700);
+        if (chdir(f.path.c_str()) == 0) {
+            std::fputs(commitFiles({"s/x", "s/y"}, "s").c_str(), stderr);
+        }
+        return 0;
+    });
+    EXPECT_EQ(end.line, "cannot write into s: " + std::string(std::strerror(ENOSPC)) +
+                            "; nothing was replaced");
+    rmdir((f / "s").c_str());
     outputWrite = write;
     EXPECT_EQ(got(f / "short") + got(g / "other") + got(f / "third"), text + text + text);
     EXPECT_EQ(listing(f.path), (std::set<std::string>{"short", "third"}));
     EXPECT_EQ(listing(g.path), (std::set<std::string>{"other"}));
     // Closed standard streams get /dev/null, which no file of the set takes.
-    Ending end = inChild([&] {
+    end = inChild([&] {
         close(STDIN_FILENO);
         close(STDOUT_FILENO);
         dup2(STDERR_FILENO, 9);
