@@ -342,15 +342,15 @@ std::FILE* OutputSet::open(std::size_t n, std::string& error) {
     } else {
         Held held;
         Folder& f = s.folders[t.folder];
-        if (s.nameless && f.tmpfiles != 0) {
+        if (s.nameless && !f.noTmpfiles) {
             fd = openat(f.fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, NewFileMode);
-            f.tmpfiles = fd != -1 ? 1 : noNameless(errno) ? 0 : f.tmpfiles;
+            f.noTmpfiles = fd == -1 && noNameless(errno);
             if (fd != -1) {
                 t.tempFd = fd;
                 ++s.keptDescriptors;
             }
         }
-        if (fd == -1 && (!s.nameless || f.tmpfiles == 0)) {
+        if (fd == -1 && (!s.nameless || f.noTmpfiles)) {
             if (!s.makePrivate(t.folder, error)) {
                 return nullptr;
             }

@@ -47,7 +47,7 @@ struct Folder {
     // a commit moves aside and the commit's journal; none until needed.
     std::string privateName;
     int privateFd = -1;
-    int tmpfiles = -1;  // whether nameless temporary files work here: -1 not yet known
+    bool noTmpfiles = false;  // found to have no nameless temporary files
 };
 
 enum class Kind {
