@@ -78,24 +78,18 @@ bool OutputSet::State::makePrivate(std::size_t f, std::string& error) {
             error = output::because("cannot write into " + folder.shown, errno);
             return false;
         }
-        const int fd =
-            openat(folder.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd == -1) {
-            error = output::because("cannot write into " + folder.shown, errno);
-            unlinkat(folder.fd, name.c_str(), AT_REMOVEDIR);
-            return false;
-        }
         // Locked, it is ours: another run's clean-up removes only unlocked
         // ones, and may have removed this one before the lock.
+        output::Fd fd(
+            openat(folder.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         struct stat held = {};
         struct stat there = {};
-        if (flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &held) == 0 &&
+        if (flock(fd.get(), LOCK_EX | LOCK_NB) == 0 && fstat(fd.get(), &held) == 0 &&
             output::statAt(folder.fd, name, there) && there.st_ino == held.st_ino) {
             folder.privateName = name;
-            folder.privateFd = fd;
+            folder.privateFd = fd.release();
             return true;
         }
-        ::close(fd);
     }
     error = "cannot write into " + folder.shown + ": no private folder could be made there";
     return false;

@@ -49,7 +49,7 @@ sigset_t endingSet() {
 // Takes the state lock as who (1 or 2). A thread that finds a handler
 // ending the program waits here until the program has ended.
 void takeStateLock(int who) {
-    for (int expected = 0; !stateLock.compare_exchange_weak(expected, who); expected = 0) {
+    for (int expected{}; !stateLock.compare_exchange_weak(expected, who); expected = 0) {
         sched_yield();
     }
 }

@@ -60,12 +60,6 @@ void closeIfOpen(int& fd) {
     fd = -1;
 }
 
-// A file system that has no nameless temporary files says so with one of
-// these.
-bool noNameless(int error) {
-    return error == EOPNOTSUPP || error == EISDIR || error == EINVAL || error == ENOSYS;
-}
-
 // Resolves every file of the set afresh.
 bool resolveTargets(OutputSet::State& s, std::string& error) {
     for (std::size_t n = 0; n < s.targets.size(); ++n) {
@@ -344,7 +338,7 @@ std::FILE* OutputSet::open(std::size_t n, std::string& error) {
         Folder& f = s.folders[t.folder];
         if (s.nameless && !f.noTmpfiles) {
             fd = openat(f.fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, NewFileMode);
-            f.noTmpfiles = fd == -1 && noNameless(errno);
+            f.noTmpfiles = fd == -1 && errno == EOPNOTSUPP;  // as the file system says
             if (fd != -1) {
                 t.tempFd = fd;
                 ++s.keptDescriptors;

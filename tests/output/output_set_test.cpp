@@ -643,6 +643,10 @@ TEST(OutputSet, FewDescriptorsNameTheFilesEarlierAndStillLeaveNothing) {
         if (interrupted) {
             raise(SIGTERM);
         }
+        // Half the descriptors at most wait nameless; the others got names.
+        for (const std::string& name : listing(f.path)) {
+            std::fprintf(stderr, "named early: %zu\n", listing(f / name).size());
+        }
         return set.commit(error) ? 0 : 3;
     };
     Ending end = inChild([&] { return fiftyFiles(true); });
@@ -650,6 +654,7 @@ TEST(OutputSet, FewDescriptorsNameTheFilesEarlierAndStillLeaveNothing) {
     EXPECT_EQ(listing(f.path).size(), 0u);
     end = inChild([&] { return fiftyFiles(false); });
     EXPECT_EQ(end.status, 0) << end.line;
+    EXPECT_EQ(end.line, "named early: 30\n");
     EXPECT_EQ(listing(f.path).size(), 50u);
 }
 
@@ -863,11 +868,14 @@ TEST(OutputSet, LinksOfOtherUsersInSharedFoldersAreNotFollowed) {
     EXPECT_EQ(end.line, "cannot replace " + (shared / "A's file") +
                             ": another user owns it in a sticky folder; nothing was replaced");
     EXPECT_EQ(got(shared / "A's file"), "A's");
-    // Root may, as the kernel lets it, and the file stays A's.
-    EXPECT_EQ(commitFiles({shared / "A's file"}, "root's"), "");
+    // Root may, as the kernel lets it, even in a folder of A's, and the
+    // file stays B's.
+    put(sharedOfA / "B's file", "B's");
+    chown((sharedOfA / "B's file").c_str(), UserB, UserB);
+    EXPECT_EQ(commitFiles({sharedOfA / "B's file"}, "root's"), "");
     struct stat info = {};
-    ASSERT_EQ(stat((shared / "A's file").c_str(), &info), 0);
-    EXPECT_EQ(got(shared / "A's file") + " " + std::to_string(info.st_uid), "root's 4201");
+    ASSERT_EQ(stat((sharedOfA / "B's file").c_str(), &info), 0);
+    EXPECT_EQ(got(sharedOfA / "B's file") + " " + std::to_string(info.st_uid), "root's 4202");
 }
 
 TEST(OutputSet, ARunKilledInTheMiddleOfItsCommitIsPutRightByTheNextRun) {
