@@ -3,7 +3,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +10,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <random>
+#include <string_view>
 #include <vector>
 
 #include "output/endings.h"
@@ -44,13 +45,12 @@ std::string whatIs(mode_t mode) {
 
 // Six letters that another user cannot guess, to name a private folder.
 std::string randomSuffix() {
-    static const char Letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    unsigned char bytes[6] = {};
-    // Not seen to fail on Linux for so few bytes; a name in use is tried again.
-    [[maybe_unused]] const ssize_t got = getrandom(bytes, sizeof bytes, 0);
+    constexpr std::string_view Letters =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device random;  // the kernel's random numbers
     std::string suffix;
-    for (unsigned char byte : bytes) {
-        suffix += Letters[byte % (sizeof Letters - 1)];
+    while (suffix.size() < 6) {
+        suffix += Letters[random() % Letters.size()];
     }
     return suffix;
 }

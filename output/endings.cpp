@@ -32,10 +32,10 @@ constexpr int QuietSignals[] = {SIGXFSZ, SIGPIPE};
 // lives.
 OutputSet::State* active = nullptr;
 
-// Who may touch the set's state: 0 free, 1 the program (with the ending
-// signals blocked in its thread), 2 a handler ending the program.
-std::atomic<int> stateLock{0};
-static_assert(std::atomic<int>::is_always_lock_free, "the handler needs a lock-free word");
+// Set while the set's state is touched: by the program (with the ending
+// signals blocked in its thread) or by a handler ending the program. A flag
+// is always free of locks, as the handler needs.
+std::atomic_flag stateLock = ATOMIC_FLAG_INIT;
 
 sigset_t endingSet() {
     sigset_t set;
@@ -46,16 +46,16 @@ sigset_t endingSet() {
     return set;
 }
 
-// Takes the state lock as who (1 or 2). A thread that finds a handler
-// ending the program waits here until the program has ended.
-void takeStateLock(int who) {
-    for (int expected{}; !stateLock.compare_exchange_weak(expected, who); expected = 0) {
+// Takes the state lock. A thread that finds a handler ending the program
+// waits here until the program has ended.
+void takeStateLock() {
+    while (stateLock.test_and_set(std::memory_order_acquire)) {
         sched_yield();
     }
 }
 
 void onEndingSignal(int number) {
-    takeStateLock(2);
+    takeStateLock();
     const char* signalName = "a signal";
     for (const Ending& ending : EndingSignals) {
         if (ending.signal == number) {
@@ -101,8 +101,7 @@ Endings::Endings(OutputSet::State& state) : saved_(new Saved) {
     active = &state;
     struct sigaction action = {};
     action.sa_handler = onEndingSignal;
-    action.sa_mask = endingSet();
-    action.sa_flags = SA_RESTART;
+    action.sa_mask = endingSet();  // the handler never returns, so no SA_RESTART
     struct sigaction before = {};
     for (const Ending& ending : EndingSignals) {
         // A signal ignored at start (nohup, a background job) stays ignored.
@@ -133,11 +132,11 @@ Endings::~Endings() {
 Held::Held() {
     const sigset_t set = endingSet();
     pthread_sigmask(SIG_BLOCK, &set, &saved_);
-    takeStateLock(1);
+    takeStateLock();
 }
 
 Held::~Held() {
-    stateLock.store(0);
+    stateLock.clear(std::memory_order_release);
     pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
 }
 
